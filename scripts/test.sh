@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Sets up the machine, builds every configuration and runs every test and
+# check. Exits nonzero if anything fails.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/setup.sh || exit 1
+bash scripts/build.sh || exit 1
+
+passed=0
+failed=0
+failures=()
+stage() {
+    local name=$1
+    shift
+    echo
+    echo "== $name"
+    if "$@"; then
+        passed=$((passed + 1))
+    else
+        failed=$((failed + 1))
+        failures+=("$name")
+    fi
+}
+
+stage "native suite" ctest --preset native
+stage "sanitizer suite" ctest --preset sanitize
+stage "PE check of Pandrel.auf" /usr/bin/python3 tools/pe_check.py build/win32/Pandrel.auf
+
+echo
+((failed)) && echo "failed stages: ${failures[*]}"
+echo "stages: $passed passed, $failed failed"
+((failed == 0))
