@@ -1,1 +1,459 @@
-// Tests land here.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "capture/frame_store.h"
+#include "plugin/view_state.h"
+#include "tests/support/fake_host.h"
+#include "tests/support/paint_calls.h"
+#include "tests/support/recording_win32.h"
+#include "view/paint_view.h"
+
+namespace {
+
+using namespace paint_calls;
+
+using Header = std::array<uint8_t, 44>;
+
+static_assert(sizeof(BITMAPINFO) == sizeof(Header), "BITMAPINFO is 44 bytes");
+
+void PutLittleEndian(Header& header, size_t offset, uint32_t value, size_t bytes) {
+    for (size_t i = 0; i < bytes; ++i) header[offset + i] = static_cast<uint8_t>(value >> (8 * i));
+}
+
+// The 44 bytes of the header of a 24-bit bottom-up picture of width x height.
+Header PictureHeader(int32_t width, int32_t height) {
+    Header header = {};
+    PutLittleEndian(header, 0, 40, 4);  // biSize
+    PutLittleEndian(header, 4, static_cast<uint32_t>(width), 4);
+    PutLittleEndian(header, 8, static_cast<uint32_t>(height), 4);
+    PutLittleEndian(header, 12, 1, 2);   // biPlanes
+    PutLittleEndian(header, 14, 24, 2);  // biBitCount; biCompression BI_RGB = 0
+    return header;
+}
+
+Header BytesOf(const BITMAPINFO& info) {
+    Header header;
+    memcpy(header.data(), &info, sizeof header);
+    return header;
+}
+
+// A picture whose every byte depends on its position and on `seed`.
+std::vector<uint8_t> Picture(size_t bytes, uint8_t seed) {
+    std::vector<uint8_t> picture(bytes);
+    for (size_t i = 0; i < bytes; ++i) picture[i] = static_cast<uint8_t>(i * 7 + seed);
+    return picture;
+}
+
+std::vector<uint8_t> Contents(const uint8_t* pixels, size_t bytes) {
+    return std::vector<uint8_t>(pixels, pixels + bytes);
+}
+
+const char allocation921600[] = "VirtualAlloc(null, 921600, 0x1000, 4)";
+const Calls frameQueries = {"isEditing(edit)", "isActive(edit)", "getCurrentFrame(edit)"};
+
+class CaptureTest : public ModuleTest {
+protected:
+    // Both buffers reserved at the host's largest size (640 x 480 unless the
+    // test changed it).
+    void Reserve() {
+        AllocateImageBuffers(filter);
+        NameBuffers();
+        recording::Calls().clear();
+    }
+
+    // The host shows frame `frame`: a filtered picture of width x height made
+    // from `seed`, and a source picture of sourceWidth x sourceHeight that
+    // getSourcePixels writes as `sourceFill` bytes.
+    int Capture(int frame, int32_t width, int32_t height, int32_t sourceWidth, int32_t sourceHeight,
+                uint8_t seed) {
+        fakeHost.currentFrame = frame;
+        fakeHost.displayedPixels = Picture(static_cast<size_t>(width) * height * 3, seed);
+        fakeHost.sourceBytes = static_cast<size_t>(sourceWidth) * sourceHeight * 3;
+        fakeHost.sourceFill = seed;
+        recording::Calls().clear();
+        FrameProcInfo info = Frame(width, height, sourceWidth, sourceHeight);
+        return ProcessFrame(filter, &info);
+    }
+
+    static int Paints() {
+        return static_cast<int>(std::count(recording::Calls().begin(), recording::Calls().end(),
+                                           std::string("GetMenu(window)")));
+    }
+
+    static bool SourceHolds(size_t bytes, uint8_t fill) {
+        return std::all_of(frameStore.sourcePixels, frameStore.sourcePixels + bytes,
+                           [&](uint8_t value) { return value == fill; });
+    }
+};
+
+TEST_F(CaptureTest, AllocationAsksTheHostAndReservesTwoCommittedReadWriteBuffers) {
+    AllocateImageBuffers(filter);
+    EXPECT_EQ(recording::Calls(),
+              (Calls{"getSystemInfo(null)", allocation921600, allocation921600}));
+    EXPECT_NE(frameStore.sourcePixels, nullptr);
+    EXPECT_NE(frameStore.filteredPixels, nullptr);
+    EXPECT_NE(frameStore.sourcePixels, frameStore.filteredPixels);
+    EXPECT_EQ(recording::LiveAllocations(), 2u);
+}
+
+TEST_F(CaptureTest, AllocationKeepsExistingBuffersWhateverTheHostNowReports) {
+    Reserve();
+    uint8_t* const source = frameStore.sourcePixels;
+    uint8_t* const filtered = frameStore.filteredPixels;
+    fakeHost.maxWidth = 1920;
+    fakeHost.maxHeight = 1080;
+    AllocateImageBuffers(filter);
+    EXPECT_EQ(recording::Calls(), (Calls{"getSystemInfo(null)"}));
+    EXPECT_EQ(frameStore.sourcePixels, source);
+    EXPECT_EQ(frameStore.filteredPixels, filtered);
+
+    // Only a missing buffer is reserved, at the size reported now.
+    frameStore.filteredPixels = nullptr;
+    recording::Calls().clear();
+    AllocateImageBuffers(filter);
+    EXPECT_EQ(recording::Calls(),
+              (Calls{"getSystemInfo(null)", "VirtualAlloc(null, 6220800, 0x1000, 4)"}));
+    EXPECT_EQ(frameStore.sourcePixels, source);
+    EXPECT_NE(frameStore.filteredPixels, nullptr);
+    VirtualFree(filtered, 0, MEM_RELEASE);
+}
+
+TEST_F(CaptureTest, FailedAllocationsLeaveTheBuffersAbsent) {
+    recording::answers().failAllocations = true;
+    AllocateImageBuffers(filter);
+    EXPECT_EQ(recording::Calls(),
+              (Calls{"getSystemInfo(null)", allocation921600, allocation921600}));
+    EXPECT_EQ(frameStore.sourcePixels, nullptr);
+    EXPECT_EQ(frameStore.filteredPixels, nullptr);
+}
+
+TEST_F(CaptureTest, FreeReleasesEachBufferOnceAndForgetsIt) {
+    Reserve();
+    FreeImageBuffers();
+    EXPECT_EQ(recording::Calls(), (Calls{"VirtualFree(sourcePixels, 0, 0x8000)",
+                                         "VirtualFree(filteredPixels, 0, 0x8000)"}));
+    EXPECT_EQ(frameStore.sourcePixels, nullptr);
+    EXPECT_EQ(frameStore.filteredPixels, nullptr);
+    EXPECT_EQ(recording::LiveAllocations(), 0u);
+
+    recording::Calls().clear();
+    FreeImageBuffers();
+    EXPECT_EQ(recording::Calls(), (Calls{}));
+}
+
+// The largest image the host reports, and the VirtualAlloc calls it must lead
+// to: none when width x height x 3 is not positive or overflows int32.
+struct LargestSizeCase {
+    const char* name;
+    int32_t maxWidth, maxHeight;
+    Calls allocations;
+};
+
+class AllocationSizeTest : public CaptureTest,
+                           public ::testing::WithParamInterface<LargestSizeCase> {};
+
+TEST_P(AllocationSizeTest, ReservesOnlyARepresentablePositiveSize) {
+    const LargestSizeCase& c = GetParam();
+    fakeHost.maxWidth = c.maxWidth;
+    fakeHost.maxHeight = c.maxHeight;
+    recording::answers().failAllocations = true;  // the calls are what counts here
+    AllocateImageBuffers(filter);
+    EXPECT_EQ(recording::Calls(), (Calls{"getSystemInfo(null)"} + c.allocations));
+    EXPECT_EQ(frameStore.sourcePixels, nullptr);
+    EXPECT_EQ(frameStore.filteredPixels, nullptr);
+}
+
+const char allocationLargest[] = "VirtualAlloc(null, 2147483646, 0x1000, 4)";
+
+INSTANTIATE_TEST_SUITE_P(
+    LargestSizes, AllocationSizeTest,
+    ::testing::Values(
+        LargestSizeCase{
+            "Ordinary",
+            1280,
+            720,
+            {"VirtualAlloc(null, 2764800, 0x1000, 4)", "VirtualAlloc(null, 2764800, 0x1000, 4)"}},
+        LargestSizeCase{
+            "LargestRepresentable", 715827882, 1, {allocationLargest, allocationLargest}},
+        LargestSizeCase{"BytesOverflow", 715827883, 1, {}},
+        LargestSizeCase{"BytesOverflowSquare", 40000, 40000, {}},
+        LargestSizeCase{"PixelsOverflow", 65536, 65536, {}},
+        LargestSizeCase{"ZeroWidth", 0, 480, {}}, LargestSizeCase{"ZeroHeight", 640, 0, {}},
+        LargestSizeCase{"Zero", 0, 0, {}}, LargestSizeCase{"NegativeWidth", -640, 480, {}},
+        LargestSizeCase{"BothNegative", -640, -480, {}},
+        LargestSizeCase{"Minimum", INT32_MIN, INT32_MIN, {}}),
+    [](const ::testing::TestParamInfo<LargestSizeCase>& info) {
+        return std::string(info.param.name);
+    });
+
+TEST_F(CaptureTest, FirstCaptureFetchesCopiesDescribesAndPaintsOnce) {
+    Reserve();
+    EXPECT_EQ(Capture(7, 640, 480, 640, 480, 0x11), 1);
+    EXPECT_EQ(recording::Calls(),
+              (frameQueries +
+               Calls{"getSourcePixels(edit, 7, sourcePixels, 0)", "getDisplayedPixels(edit, 0)"} +
+               Opening(0, 0, "Pandrel - 比較 - 全体") +
+               Calls{stretchMode, Fill({158, 0, 162, 106}), Fill({0, 0, 158, 106}),
+                     SourceBlit({17, 0, 141, 106, 0, 0, 640, 480}), Fill({162, 0, 320, 106}),
+                     FilteredBlit({162, 0, 141, 106, 0, 0, 640, 480}), releaseDc}));
+    EXPECT_EQ(Contents(frameStore.filteredPixels, 921600), fakeHost.displayedPixels);
+    EXPECT_TRUE(SourceHolds(921600, 0x11));
+    EXPECT_EQ(BytesOf(frameStore.sourceInfo), PictureHeader(640, 480));
+    EXPECT_EQ(BytesOf(frameStore.filteredInfo), PictureHeader(640, 480));
+    EXPECT_EQ(frameStore.sourceFrameNumber, 7);
+    EXPECT_EQ(frameStore.frameCaptured, 1);
+}
+
+TEST_F(CaptureTest, HeadersAreRewrittenWholeWithOnlyTheBitmapFieldsSet) {
+    Reserve();
+    memset(&frameStore.sourceInfo, 0xA5, sizeof frameStore.sourceInfo);
+    memset(&frameStore.filteredInfo, 0xA5, sizeof frameStore.filteredInfo);
+    Capture(1, 33, 17, 65, 35, 3);
+    EXPECT_EQ(BytesOf(frameStore.sourceInfo), PictureHeader(65, 35));
+    EXPECT_EQ(BytesOf(frameStore.filteredInfo), PictureHeader(33, 17));
+    EXPECT_EQ(Contents(frameStore.filteredPixels, 33 * 17 * 3), fakeHost.displayedPixels);
+}
+
+TEST_F(CaptureTest, SameFrameAgainRefreshesOnlyTheFilteredPicture) {
+    Reserve();
+    Capture(7, 640, 480, 640, 480, 0x11);
+    // Filter settings changed: the same frame, now filtered to 320 x 240; the
+    // host reports another source size, which must not matter.
+    EXPECT_EQ(Capture(7, 320, 240, 320, 240, 0x22), 1);
+    const Calls& calls = recording::Calls();
+    ASSERT_GE(calls.size(), 4u);
+    EXPECT_EQ(Calls(calls.begin(), calls.begin() + 4),
+              frameQueries + Calls{"getDisplayedPixels(edit, 0)"});
+    EXPECT_EQ(Paints(), 1);
+    EXPECT_EQ(calls.back(), releaseDc);
+    EXPECT_TRUE(SourceHolds(921600, 0x11));
+    EXPECT_EQ(BytesOf(frameStore.sourceInfo), PictureHeader(640, 480));
+    EXPECT_EQ(Contents(frameStore.filteredPixels, 320 * 240 * 3), fakeHost.displayedPixels);
+    EXPECT_EQ(BytesOf(frameStore.filteredInfo), PictureHeader(320, 240));
+}
+
+TEST_F(CaptureTest, SameFrameIgnoresASourceSizeThatWouldNotFit) {
+    Reserve();
+    Capture(7, 640, 480, 640, 480, 0x11);
+    EXPECT_EQ(Capture(7, 640, 480, 4000, 4000, 0x22), 1);
+    EXPECT_EQ(Paints(), 1);
+    EXPECT_EQ(BytesOf(frameStore.sourceInfo), PictureHeader(640, 480));
+    EXPECT_EQ(Contents(frameStore.filteredPixels, 921600), fakeHost.displayedPixels);
+}
+
+TEST_F(CaptureTest, ForgottenSourceFrameIsFetchedAgainForTheSameNumber) {
+    Reserve();
+    Capture(7, 640, 480, 640, 480, 0x11);
+    frameStore.sourceFrameNumber = -1;
+    Capture(7, 640, 480, 320, 240, 0x22);
+    EXPECT_EQ(recording::Calls()[3], "getSourcePixels(edit, 7, sourcePixels, 0)");
+    EXPECT_EQ(frameStore.sourceFrameNumber, 7);
+    EXPECT_EQ(BytesOf(frameStore.sourceInfo), PictureHeader(320, 240));
+    EXPECT_TRUE(SourceHolds(320 * 240 * 3, 0x22));
+}
+
+TEST_F(CaptureTest, NewFrameNumberFetchesTheSourceOfThatFrame) {
+    Reserve();
+    Capture(7, 640, 480, 640, 480, 0x11);
+    Capture(8, 640, 480, 640, 480, 0x22);
+    EXPECT_EQ(recording::Calls()[3], "getSourcePixels(edit, 8, sourcePixels, 0)");
+    EXPECT_EQ(frameStore.sourceFrameNumber, 8);
+    EXPECT_TRUE(SourceHolds(921600, 0x22));
+}
+
+TEST_F(CaptureTest, FilterChainThatShrinksThePictureGivesHeadersOfBothSizes) {
+    Reserve();
+    Capture(0, 320, 240, 640, 480, 0x11);
+    EXPECT_EQ(BytesOf(frameStore.sourceInfo), PictureHeader(640, 480));
+    EXPECT_EQ(BytesOf(frameStore.filteredInfo), PictureHeader(320, 240));
+    EXPECT_EQ(Contents(frameStore.filteredPixels, 320 * 240 * 3), fakeHost.displayedPixels);
+}
+
+TEST_F(CaptureTest, HostFrameIsNeverWritten) {
+    Reserve();
+    fakeHost.currentFrame = 3;
+    fakeHost.displayedPixels = Picture(921600, 0x33);
+    fakeHost.sourceBytes = 921600;
+    const std::vector<uint8_t> shown = fakeHost.displayedPixels;
+    FrameProcInfo info = Frame(640, 480, 640, 480);
+    ProcessFrame(filter, &info);
+    ProcessFrame(filter, &info);
+    PaintView(filter, testEdit, nullptr);
+    EXPECT_EQ(fakeHost.displayedPixels, shown);
+}
+
+TEST_F(CaptureTest, NoVideoAsksOnlyIsEditing) {
+    Reserve();
+    fakeHost.editing = 0;
+    EXPECT_EQ(Capture(1, 640, 480, 640, 480, 0x11), 1);
+    EXPECT_EQ(recording::Calls(), (Calls{"isEditing(edit)"}));
+    EXPECT_EQ(frameStore.frameCaptured, 0);
+}
+
+TEST_F(CaptureTest, MissingBuffersStopAfterIsEditing) {
+    EXPECT_EQ(Capture(1, 640, 480, 640, 480, 0x11), 1);
+    EXPECT_EQ(recording::Calls(), (Calls{"isEditing(edit)"}));
+    EXPECT_EQ(frameStore.sourceFrameNumber, -1);
+    EXPECT_EQ(frameStore.frameCaptured, 0);
+}
+
+TEST_F(CaptureTest, InactiveHostStopsAfterIsActive) {
+    Reserve();
+    fakeHost.active = 0;
+    EXPECT_EQ(Capture(1, 640, 480, 640, 480, 0x11), 1);
+    EXPECT_EQ(recording::Calls(), (Calls{"isEditing(edit)", "isActive(edit)"}));
+    EXPECT_EQ(frameStore.sourceFrameNumber, -1);
+    EXPECT_EQ(frameStore.frameCaptured, 0);
+}
+
+TEST_F(CaptureTest, LargestSizeZeroMeansNothingIsEverCapturedAndEveryPaintFills) {
+    fakeHost.maxWidth = 0;
+    fakeHost.maxHeight = 0;
+    AllocateImageBuffers(filter);
+    EXPECT_EQ(recording::Calls(), (Calls{"getSystemInfo(null)"}));
+    for (int frame = 0; frame < 3; ++frame) {
+        EXPECT_EQ(Capture(frame, 640, 480, 640, 480, 0x11), 1);
+        EXPECT_EQ(recording::Calls(), (Calls{"isEditing(edit)"}));
+    }
+    EXPECT_EQ(frameStore.frameCaptured, 0);
+    recording::Calls().clear();
+    PaintView(filter, testEdit, nullptr);
+    EXPECT_EQ(recording::Calls(),
+              (Opening(0, 0, "Pandrel - 比較 - 全体") + Calls{Fill({0, 0, 320, 106}), releaseDc}));
+}
+
+TEST_F(CaptureTest, FrameCapturedIsSetByTheFirstCompleteCaptureAndStays) {
+    Reserve();
+    fakeHost.active = 0;
+    Capture(1, 640, 480, 640, 480, 0x11);
+    EXPECT_EQ(frameStore.frameCaptured, 0);
+    fakeHost.active = 1;
+    Capture(1, 640, 480, 640, 480, 0x11);
+    EXPECT_EQ(frameStore.frameCaptured, 1);
+    fakeHost.editing = 0;
+    Capture(2, 640, 480, 640, 480, 0x11);
+    FreeImageBuffers();
+    EXPECT_EQ(frameStore.frameCaptured, 1);
+}
+
+// A frame that does not fit the buffers (reserved for 640 x 480) is not
+// captured: nothing fetched or copied, no paint, the previous pictures and
+// headers kept.
+struct OversizeCase {
+    const char* name;
+    int32_t width, height, sourceWidth, sourceHeight;
+};
+
+class OversizeTest : public CaptureTest, public ::testing::WithParamInterface<OversizeCase> {};
+
+TEST_P(OversizeTest, FrameIsNotCaptured) {
+    const OversizeCase& c = GetParam();
+    Reserve();
+    Capture(1, 320, 240, 640, 480, 0x11);
+    const std::vector<uint8_t> filtered = Contents(frameStore.filteredPixels, 921600);
+    const Header sourceHeader = BytesOf(frameStore.sourceInfo);
+    const Header filteredHeader = BytesOf(frameStore.filteredInfo);
+
+    fakeHost.currentFrame = 2;
+    fakeHost.displayedPixels = Picture(921600, 0x22);
+    fakeHost.sourceFill = 0x22;
+    fakeHost.sourceBytes = 921600;
+    recording::Calls().clear();
+    FrameProcInfo info = Frame(c.width, c.height, c.sourceWidth, c.sourceHeight);
+    EXPECT_EQ(ProcessFrame(filter, &info), 1);
+
+    EXPECT_EQ(recording::Calls(), frameQueries);
+    EXPECT_TRUE(SourceHolds(921600, 0x11));
+    EXPECT_EQ(Contents(frameStore.filteredPixels, 921600), filtered);
+    EXPECT_EQ(BytesOf(frameStore.sourceInfo), sourceHeader);
+    EXPECT_EQ(BytesOf(frameStore.filteredInfo), filteredHeader);
+    EXPECT_EQ(frameStore.sourceFrameNumber, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Frames, OversizeTest,
+    ::testing::Values(OversizeCase{"FilteredWider", 641, 480, 640, 480},
+                      OversizeCase{"FilteredTaller", 640, 481, 640, 480},
+                      OversizeCase{"FilteredLongRow", 921601, 1, 640, 480},
+                      OversizeCase{"FilteredBytesOverflow", 40000, 40000, 640, 480},
+                      OversizeCase{"FilteredZeroWidth", 0, 240, 640, 480},
+                      OversizeCase{"FilteredZeroHeight", 320, 0, 640, 480},
+                      OversizeCase{"FilteredNegative", -320, 240, 640, 480},
+                      OversizeCase{"FilteredBothNegative", -320, -240, 640, 480},
+                      OversizeCase{"SourceWider", 320, 240, 641, 480},
+                      OversizeCase{"SourcePixelsOverflow", 320, 240, 65536, 65536},
+                      OversizeCase{"SourceZero", 320, 240, 0, 0},
+                      OversizeCase{"SourceBothNegative", 320, 240, -640, -480}),
+    [](const ::testing::TestParamInfo<OversizeCase>& info) {
+        return std::string(info.param.name);
+    });
+
+TEST_F(CaptureTest, OversizedFirstFrameLeavesFrameCapturedClear) {
+    Reserve();
+    EXPECT_EQ(Capture(1, 641, 480, 640, 480, 0x11), 1);
+    EXPECT_EQ(recording::Calls(), frameQueries);
+    EXPECT_EQ(frameStore.frameCaptured, 0);
+    EXPECT_EQ(BytesOf(frameStore.filteredInfo), Header{});
+}
+
+TEST_F(CaptureTest, NullDisplayedPictureIsNotCopiedNorPainted) {
+    Reserve();
+    Capture(1, 320, 240, 640, 480, 0x11);
+    frameStore.frameCaptured = 0;
+    const std::vector<uint8_t> filtered = Contents(frameStore.filteredPixels, 921600);
+
+    fakeHost.currentFrame = 2;
+    fakeHost.displayedPixels.clear();
+    fakeHost.displayedPixels.shrink_to_fit();
+    ASSERT_EQ(fakeHost.displayedPixels.data(), nullptr);
+    recording::Calls().clear();
+    FrameProcInfo info = Frame(640, 480, 640, 480);
+    EXPECT_EQ(ProcessFrame(filter, &info), 1);
+
+    EXPECT_EQ(recording::Calls(), (frameQueries + Calls{"getSourcePixels(edit, 2, sourcePixels, 0)",
+                                                        "getDisplayedPixels(edit, 0)"}));
+    EXPECT_EQ(Contents(frameStore.filteredPixels, 921600), filtered);
+    EXPECT_EQ(BytesOf(frameStore.filteredInfo), PictureHeader(320, 240));
+    EXPECT_EQ(frameStore.frameCaptured, 0);
+}
+
+TEST_F(CaptureTest, BufferReservedSmallerThanItsStaleHeaderForgetsThatHeader) {
+    Reserve();
+    Capture(1, 320, 240, 640, 480, 0x11);
+    FreeImageBuffers();
+
+    // 320 x 240 buffers: the 640 x 480 source header would outgrow its buffer,
+    // the 320 x 240 filtered header still fits.
+    fakeHost.maxWidth = 320;
+    fakeHost.maxHeight = 240;
+    Reserve();
+    EXPECT_EQ(BytesOf(frameStore.sourceInfo), Header{});
+    EXPECT_EQ(BytesOf(frameStore.filteredInfo), PictureHeader(320, 240));
+
+    // A paint before the next capture reads only what the buffers hold.
+    PaintView(filter, testEdit, nullptr);
+    EXPECT_EQ(recording::Calls().back(), releaseDc);
+
+    FreeImageBuffers();
+    recording::answers().failAllocations = true;
+    AllocateImageBuffers(filter);
+    EXPECT_EQ(BytesOf(frameStore.filteredInfo), Header{});
+}
+
+TEST_F(CaptureTest, BufferReservedLargerKeepsItsHeader) {
+    Reserve();
+    Capture(1, 640, 480, 640, 480, 0x11);
+    FreeImageBuffers();
+    fakeHost.maxWidth = 1920;
+    fakeHost.maxHeight = 1080;
+    Reserve();
+    EXPECT_EQ(BytesOf(frameStore.sourceInfo), PictureHeader(640, 480));
+    EXPECT_EQ(BytesOf(frameStore.filteredInfo), PictureHeader(640, 480));
+}
+
+}  // namespace
