@@ -23,9 +23,20 @@ stage() {
     fi
 }
 
+# A second build in another directory must give the same bytes.
+rebuild_and_compare_win32() {
+    cmake -S . -B build/win32-again --toolchain cmake/mingw-i686.cmake \
+        -DCMAKE_BUILD_TYPE=Release >/dev/null &&
+        cmake --build build/win32-again -j2 >/dev/null &&
+        /usr/bin/python3 tools/pe_check.py build/win32/Pandrel.auf \
+            --same-as build/win32-again/Pandrel.auf
+}
+
 stage "native suite" ctest --preset native
 stage "sanitizer suite" ctest --preset sanitize
 stage "PE check of Pandrel.auf" /usr/bin/python3 tools/pe_check.py build/win32/Pandrel.auf
+stage "PE check self-test" /usr/bin/python3 tools/pe_check_test.py build/win32/Pandrel.auf
+stage "reproducible Pandrel.auf" rebuild_and_compare_win32
 
 echo
 ((failed)) && echo "failed stages: ${failures[*]}"

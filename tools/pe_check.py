@@ -141,6 +141,12 @@ def check_headers(pe, report):
     ]:
         report.expect(version == WINDOWS_VERSION,
                       f"headers: {what} version is {version[0]}.{version[1]}, expected 4.0")
+    for section in pe.sections:
+        end = section.PointerToRawData + section.SizeOfRawData
+        name = section.Name.rstrip(b"\0").decode("latin-1")
+        report.expect(end <= len(pe.__data__),
+                      f"headers: section {name} ends at byte {end:#x}, "
+                      f"past the end of the file ({len(pe.__data__):#x})")
     report.summary.append(f"headers: i386 PE32 DLL, OS and subsystem version 4.0, "
                           f"image base {header.ImageBase:#x}")
 
@@ -420,13 +426,22 @@ def check_module(path):
     except (OSError, pefile.PEFormatError) as error:
         report.fail(f"file: cannot read {path} as a PE image: {error}")
         return report
-    check_headers(pe, report)
-    export_rva = check_exports(pe, report)
-    check_imports(pe, report)
-    check_version(pe, report)
-    check_menu(pe, report)
+
+    def check(what, function, *arguments):
+        # A damaged image can break a parser deep inside: report it as a failure.
+        try:
+            return function(pe, *arguments, report)
+        except Exception as error:  # noqa: BLE001
+            report.fail(f"{what}: cannot be checked: {error!r}")
+            return None
+
+    check("headers", check_headers)
+    export_rva = check("exports", check_exports)
+    check("imports", check_imports)
+    check("version", check_version)
+    check("menu", check_menu)
     if export_rva is not None:
-        check_filter_table(pe, export_rva, report)
+        check("table", check_filter_table, export_rva)
     return report
 
 

@@ -1,0 +1,299 @@
+#!/usr/bin/python3
+"""Self-test of pe_check.py: the built module passes, and patched copies of it
+fail with the fault that was put in.
+
+Usage: pe_check_test.py [MODULE]   (default: build/win32/Pandrel.auf)
+"""
+
+import os
+import pathlib
+import struct
+import subprocess
+import sys
+import tempfile
+import unittest
+
+import pefile
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import pe_check  # noqa: E402
+
+REPOSITORY = pathlib.Path(__file__).resolve().parent.parent
+MODULE = pathlib.Path(sys.argv.pop(1) if len(sys.argv) > 1 and not sys.argv[1].startswith("-")
+                      else REPOSITORY / "build" / "win32" / "Pandrel.auf")
+
+
+def resource_entries(pe, type_name):
+    return pe_check.resource_entries(pe, pefile.RESOURCE_TYPE[type_name])
+
+
+def resource_data_offset(pe, type_name):
+    data = resource_entries(pe, type_name)[0][1].data.struct
+    return pe.get_offset_from_rva(data.OffsetToData), data.Size
+
+
+def replace_in_resource(pe, type_name, old, new):
+    offset, size = resource_data_offset(pe, type_name)
+    data = pe.__data__[offset:offset + size]
+    assert data.count(old) == 1, old
+    pe.set_bytes_at_offset(offset + data.index(old), new)
+
+
+def menu_item_offset(pe, command, text):
+    """File offset of the flags word of a menu item."""
+    offset, size = resource_data_offset(pe, "RT_MENU")
+    item = struct.pack("<H", command) + text.encode("utf-16-le")
+    data = pe.__data__[offset:offset + size]
+    assert data.count(item) == 1, text
+    return offset + data.index(item) - 2
+
+
+def or_menu_flags(pe, command, text, flags):
+    offset = menu_item_offset(pe, command, text)
+    (current,) = struct.unpack_from("<H", pe.__data__, offset)
+    pe.set_word_at_offset(offset, current | flags)
+
+
+def export_rva(pe):
+    return pe.DIRECTORY_ENTRY_EXPORT.symbols[0].address
+
+
+def table_rva(pe):
+    return pe.get_dword_at_rva(export_rva(pe) + 1) - pe.OPTIONAL_HEADER.ImageBase
+
+
+def set_table_word(pe, offset, value):
+    pe.set_dword_at_rva(table_rva(pe) + offset, value)
+
+
+def table_pointer_rva(pe, offset):
+    return pe.get_dword_at_rva(table_rva(pe) + offset) - pe.OPTIONAL_HEADER.ImageBase
+
+
+def drop_relocation(pe, rva):
+    for block in pe.DIRECTORY_ENTRY_BASERELOC:
+        for entry in block.entries:
+            if entry.rva == rva:
+                entry.struct.Data = rva & 0xFFF  # type 0: padding, no fix-up
+                return
+    raise AssertionError(f"no relocation at {rva:#x}")
+
+
+def imported(pe, dll, name):
+    for entry in pe.DIRECTORY_ENTRY_IMPORT:
+        if entry.dll.lower() == dll.lower():
+            for function in entry.imports:
+                if function.name == name:
+                    return function
+    raise AssertionError(name)
+
+
+def rename_import(pe, dll, old, new):
+    pe.set_bytes_at_offset(imported(pe, dll, old).name_offset, new + b"\0")
+
+
+def rename_dll(pe, old, new):
+    entry = next(e for e in pe.DIRECTORY_ENTRY_IMPORT if e.dll == old)
+    pe.set_bytes_at_rva(entry.struct.Name, new)
+
+
+def import_by_ordinal(pe, dll, name):
+    function = imported(pe, dll, name)
+    function.struct_table.Ordinal = 0x80000005
+    pe.set_dword_at_rva(function.address - pe.OPTIONAL_HEADER.ImageBase, 0x80000005)
+
+
+WRITE = pefile.SECTION_CHARACTERISTICS["IMAGE_SCN_MEM_WRITE"]
+DLL = pefile.IMAGE_CHARACTERISTICS["IMAGE_FILE_DLL"]
+
+# (fault put in, patch applied to the parsed pristine image, expected failure text)
+FAULTS = [
+    # Headers.
+    ("x64 machine", lambda pe: setattr(pe.FILE_HEADER, "Machine", 0x8664), "machine is 0x8664"),
+    ("not a DLL",
+     lambda pe: setattr(pe.FILE_HEADER, "Characteristics", pe.FILE_HEADER.Characteristics & ~DLL),
+     "not a DLL"),
+    ("OS version 5.0",
+     lambda pe: setattr(pe.OPTIONAL_HEADER, "MajorOperatingSystemVersion", 5),
+     "operating-system version is 5.0"),
+    ("subsystem version 4.10",
+     lambda pe: setattr(pe.OPTIONAL_HEADER, "MinorSubsystemVersion", 10),
+     "subsystem version is 4.10"),
+    # Exports.
+    ("decorated export",
+     lambda pe: pe.set_bytes_at_offset(pe.DIRECTORY_ENTRY_EXPORT.symbols[0].name_offset,
+                                       b"_GetFilterTabl"),
+     "exports: ['_GetFilterTabl']"),
+    ("second export",
+     lambda pe: setattr(pe.DIRECTORY_ENTRY_EXPORT.struct, "NumberOfFunctions", 2),
+     "'ordinal 2'"),
+    # Imports.
+    ("platform function renamed: new name refused",
+     lambda pe: rename_import(pe, b"USER32.dll", b"GetDC", b"GetDX"),
+     "user32.dll!GetDX is not on the allow-list"),
+    ("platform function renamed: old name missing",
+     lambda pe: rename_import(pe, b"USER32.dll", b"GetDC", b"GetDX"),
+     "user32.dll!GetDC is missing"),
+    ("C library function not allowed",
+     lambda pe: rename_import(pe, b"msvcrt.dll", b"strlen", b"system"),
+     "msvcrt.dll!system is not on the allow-list"),
+    ("DLL not allowed", lambda pe: rename_dll(pe, b"USER32.dll", b"USER33.dll"),
+     "user33.dll is not an allowed DLL"),
+    ("import by ordinal", lambda pe: import_by_ordinal(pe, b"GDI32.dll", b"StretchDIBits"),
+     "GDI32.dll ordinal 5 is imported by ordinal"),
+    # Version resource.
+    ("file version 1.0.0.2",
+     lambda pe: setattr(pe.VS_FIXEDFILEINFO[0], "FileVersionLS", 2),
+     "FileVersion is (1, 0, 0, 2)"),
+    ("product version 2.0.0.1",
+     lambda pe: setattr(pe.VS_FIXEDFILEINFO[0], "ProductVersionMS", 0x20000),
+     "ProductVersion is (2, 0, 0, 1)"),
+    ("version resource in English",
+     lambda pe: setattr(resource_entries(pe, "RT_VERSION")[0][1].struct, "Name", 0x409),
+     "version: resource language 0x409"),
+    ("string table in English",
+     lambda pe: replace_in_resource(pe, "RT_VERSION", "041104b0".encode("utf-16-le"),
+                                    "040904b0".encode("utf-16-le")),
+     "no StringFileInfo table for 0x411"),
+    ("translation in English",
+     lambda pe: replace_in_resource(pe, "RT_VERSION", b"\x11\x04\xb0\x04", b"\x09\x04\xb0\x04"),
+     "VarFileInfo has no translation for 0x411"),
+    # Menu resource.
+    ("menu id 2001",
+     lambda pe: setattr(resource_entries(pe, "RT_MENU")[0][0].struct, "Name", 2001),
+     "menu: menu resources (id, language) [(2001, 1041)]"),
+    ("menu in English",
+     lambda pe: setattr(resource_entries(pe, "RT_MENU")[0][1].struct, "Name", 0x409),
+     "menu: menu resources (id, language) [(2000, 1033)]"),
+    ("item text", lambda pe: replace_in_resource(pe, "RT_MENU", "x3(&3)".encode("utf-16-le"),
+                                                 "x8(&3)".encode("utf-16-le")),
+     "menu: entry 9 is item 'x8(&3)' = 32777, expected item 'x3(&3)' = 32777"),
+    ("popup text", lambda pe: replace_in_resource(pe, "RT_MENU", "表示".encode("utf-16-le"),
+                                                  "表尓".encode("utf-16-le")),
+     "menu: entry 1 is popup '表尓(&V)', expected popup '表示(&V)'"),
+    ("command id",
+     lambda pe: pe.set_word_at_offset(menu_item_offset(pe, 32777, "x3(&3)") + 2, 32790),
+     "menu: entry 9 is item 'x3(&3)' = 32790"),
+    ("grayed item", lambda pe: or_menu_flags(pe, 32777, "x3(&3)", pe_check.MF_GRAYED),
+     "'x3(&3)' carries flags 0x1 MF_GRAYED"),
+    ("disabled item", lambda pe: or_menu_flags(pe, 32771, "比較(&C)", pe_check.MF_DISABLED),
+     "'比較(&C)' carries flags 0x2 MF_DISABLED"),
+    ("checked item", lambda pe: or_menu_flags(pe, 32784, "x10(&10)", pe_check.MF_CHECKED),
+     "'x10(&10)' carries flags 0x8 MF_CHECKED"),
+    ("separator flag", lambda pe: or_menu_flags(pe, 32775, "x1(&1)", pe_check.MF_SEPARATOR),
+     "MF_SEPARATOR"),
+    ("item list cut short", lambda pe: or_menu_flags(pe, 32772, "ソース(&S)", pe_check.MF_END),
+     "menu: malformed template: 218 bytes follow the template"),
+    # Filter table.
+    ("code of GetFilterTable", lambda pe: pe.set_bytes_at_rva(export_rva(pe), b"\x90"),
+     "does not start with 'mov eax, imm32; ret' (bytes 90"),
+    ("no relocation of the returned address",
+     lambda pe: drop_relocation(pe, export_rva(pe) + 1),
+     "the address that GetFilterTable returns has no base relocation"),
+    ("no relocation of a table pointer",
+     lambda pe: drop_relocation(pe, table_rva(pe) + 84), "pointer at 84 has no base relocation"),
+    ("table read-only",
+     lambda pe: setattr(pe_check.section_of(pe, table_rva(pe)), "Characteristics",
+                        pe_check.section_of(pe, table_rva(pe)).Characteristics & ~WRITE),
+     "lies in a read-only section"),
+    ("flags", lambda pe: set_table_word(pe, 0, 0x4004E005),
+     "word at 0 is 0x4004e005, expected 0x4004e004"),
+    ("width", lambda pe: set_table_word(pe, 4, 321), "word at 4 is 0x141, expected 0x140"),
+    ("height", lambda pe: set_table_word(pe, 8, 105), "word at 8 is 0x69, expected 0x6a"),
+    ("optional word", lambda pe: set_table_word(pe, 16, 1), "word at 16 is 0x1, expected 0"),
+    ("slot at 60", lambda pe: set_table_word(pe, 60, 1), "word at 60 is 0x1, expected 0"),
+    ("host-filled window", lambda pe: set_table_word(pe, 100, 1),
+     "word at 100 is 0x1, expected 0"),
+    ("last word", lambda pe: set_table_word(pe, 136, 1), "word at 136 is 0x1, expected 0"),
+    ("name text", lambda pe: pe.set_bytes_at_rva(table_pointer_rva(pe, 12) + 6, b"x"),
+     "name at 12 reads b'Pandrex'"),
+    ("information text",
+     lambda pe: pe.set_bytes_at_rva(table_pointer_rva(pe, 84) + 23, b"\x89"),
+     "information at 84 reads"),
+    ("null callback", lambda pe: set_table_word(pe, 48, 0),
+     "per-frame callback at 48 is 0x0"),
+    ("callback into data",
+     lambda pe: set_table_word(pe, 64, table_rva(pe) + pe.OPTIONAL_HEADER.ImageBase),
+     "window-message callback at 64"),
+]
+
+
+class PeCheckTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.pristine = MODULE.read_bytes()
+        cls.directory = tempfile.TemporaryDirectory()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.directory.cleanup()
+
+    def patched_copy(self, patch, name="patched.auf"):
+        pe = pefile.PE(data=self.pristine)
+        patch(pe)
+        path = pathlib.Path(self.directory.name) / name
+        path.write_bytes(pe.write())
+        return path
+
+    def test_built_module_passes(self):
+        self.assertEqual(pe_check.check_module(str(MODULE)).failures, [])
+
+    def test_dll_names_compare_case_insensitively(self):
+        path = self.patched_copy(lambda pe: rename_dll(pe, b"GDI32.dll", b"gdi32.DLL"))
+        self.assertEqual(pe_check.check_module(str(path)).failures, [])
+
+    def test_each_fault_is_reported(self):
+        for fault, patch, expected in FAULTS:
+            with self.subTest(fault):
+                failures = pe_check.check_module(str(self.patched_copy(patch))).failures
+                self.assertTrue(any(expected in failure for failure in failures),
+                                f"expected {expected!r} among {failures}")
+
+    def test_damaged_files(self):
+        last = pefile.PE(data=self.pristine).sections[-1]
+        last_name = last.Name.rstrip(b"\0").decode()
+        for name, data, expected in [
+            ("not a PE image", b"MZ not really", "cannot read"),
+            ("truncated", self.pristine[:last.PointerToRawData + 0x100],
+             f"section {last_name} ends at byte {last.PointerToRawData + last.SizeOfRawData:#x}, "
+             "past the end of the file"),
+        ]:
+            with self.subTest(name):
+                path = pathlib.Path(self.directory.name) / "damaged.auf"
+                path.write_bytes(data)
+                failures = pe_check.check_module(str(path)).failures
+                self.assertTrue(any(expected in failure for failure in failures), failures)
+
+    def test_same_as(self):
+        identical = pathlib.Path(self.directory.name) / "identical.auf"
+        identical.write_bytes(self.pristine)
+        different = pathlib.Path(self.directory.name) / "different.auf"
+        different.write_bytes(self.pristine[:-1] + bytes([self.pristine[-1] ^ 1]))
+        for other, expected in [(identical, []),
+                                (different, [f"reproducibility: {MODULE} ({len(self.pristine)} "
+                                             f"bytes) and {different} ({len(self.pristine)} "
+                                             f"bytes) differ from byte "
+                                             f"{len(self.pristine) - 1:#x}"])]:
+            with self.subTest(other.name):
+                report = pe_check.Report()
+                pe_check.check_same(str(MODULE), str(other), report)
+                self.assertEqual(report.failures, expected)
+
+    def test_command_line_exit_status_and_output(self):
+        broken = self.patched_copy(lambda pe: set_table_word(pe, 4, 321))
+        script = str(REPOSITORY / "tools" / "pe_check.py")
+        for path, status, first, last in [
+            (MODULE, 0, "headers: i386 PE32 DLL", f"{MODULE}: all checks passed"),
+            (broken, 1, "FAIL table: word at 4 is 0x141", f"{broken}: 1 failure"),
+        ]:
+            with self.subTest(path.name, status=status):
+                result = subprocess.run([sys.executable, script, str(path)],
+                                        capture_output=True, text=True)
+                lines = result.stdout.splitlines()
+                self.assertEqual(result.returncode, status, result.stdout)
+                self.assertTrue(lines[0].startswith(first), lines)
+                self.assertEqual(lines[-1], last)
+
+
+if __name__ == "__main__":
+    unittest.main()
