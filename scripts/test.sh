@@ -27,7 +27,7 @@ stage() {
 rebuild_and_compare_win32() {
     cmake -S . -B build/win32-again --toolchain cmake/mingw-i686.cmake \
         -DCMAKE_BUILD_TYPE=Release >/dev/null &&
-        cmake --build build/win32-again -j2 >/dev/null &&
+        cmake --build build/win32-again --target Pandrel -j2 >/dev/null &&
         /usr/bin/python3 tools/pe_check.py build/win32/Pandrel.auf \
             --same-as build/win32-again/Pandrel.auf
 }
