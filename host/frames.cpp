@@ -1,0 +1,151 @@
+// The frames the stand-in host serves: generated ones, or pictures read from
+// bitmap files; and the bitmap writer used for captures.
+#include <math.h>
+#include <stdio.h>
+#include <string.h>
+
+#include "host/host.h"
+
+namespace {
+
+struct Rgb {
+    uint8_t r, g, b;
+};
+
+void Put(Picture* picture, int x, int yFromTop, Rgb c) {
+    uint8_t* p = &picture->pixels[((picture->height - 1 - yFromTop) * picture->width + x) * 3];
+    p[0] = c.b;
+    p[1] = c.g;
+    p[2] = c.r;
+}
+
+Rgb Get(const Picture& picture, int x, int yFromTop) {
+    const uint8_t* p = &picture.pixels[((picture.height - 1 - yFromTop) * picture.width + x) * 3];
+    return {p[2], p[1], p[0]};
+}
+
+Picture Blank(int width, int height) {
+    Picture picture;
+    picture.width = width;
+    picture.height = height;
+    picture.pixels.assign(static_cast<size_t>(width) * height * 3, 0);
+    return picture;
+}
+
+// A detailed source frame: a colour gradient, rings around a point that moves
+// with the frame number, a patch of one-pixel stripes and a fine checkerboard
+// (which show what magnification does), and one white mark per frame number.
+Picture MakeSourceFrame(int frame, int width, int height) {
+    Picture picture = Blank(width, height);
+    const int ringX = width / 3 + frame * width / 12;
+    const int ringY = height / 2;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            Rgb c = {static_cast<uint8_t>(x * 255 / width), static_cast<uint8_t>(y * 255 / height),
+                     160};
+            const int dx = x - ringX;
+            const int dy = y - ringY;
+            if (static_cast<int>(sqrt(dx * dx + dy * dy)) % 24 < 5) c = {250, 230, 40};
+            if (x >= width * 3 / 4 && y >= height * 3 / 4) {
+                c = x % 2 ? Rgb{0, 0, 0} : Rgb{255, 255, 255};
+            } else if (x >= width * 3 / 4 && y < height / 4) {
+                c = (x / 2 + y / 2) % 2 ? Rgb{200, 30, 30} : Rgb{30, 30, 200};
+            }
+            if (y >= 4 && y < 12 && x >= 4 && x < 4 + 12 * (frame + 1) && (x - 4) % 12 < 8) {
+                c = {255, 255, 255};
+            }
+            Put(&picture, x, y, c);
+        }
+    }
+    return picture;
+}
+
+// The source as a visible filter chain shows it: resampled to the filtered
+// size, posterized to three levels per channel, red and blue swapped.
+Picture MakeFilteredFrame(const Picture& source, int width, int height) {
+    Picture picture = Blank(width, height);
+    const auto posterize = [](uint8_t v) { return static_cast<uint8_t>(v / 86 * 127); };
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const Rgb s = Get(source, x * source.width / width, y * source.height / height);
+            Put(&picture, x, y, {posterize(s.b), posterize(s.g), posterize(s.r)});
+        }
+    }
+    return picture;
+}
+
+uint32_t ReadLe(const uint8_t* p, int bytes) {
+    uint32_t value = 0;
+    for (int i = bytes - 1; i >= 0; --i) value = value << 8 | p[i];
+    return value;
+}
+
+void WriteLe(uint8_t* p, uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) p[i] = static_cast<uint8_t>(value >> (8 * i));
+}
+
+}  // namespace
+
+std::vector<VideoFrame> MakeEmbeddedFrames(int count, int sourceWidth, int sourceHeight,
+                                           int filteredWidth, int filteredHeight) {
+    std::vector<VideoFrame> frames;
+    for (int frame = 0; frame < count; ++frame) {
+        VideoFrame video;
+        video.source = MakeSourceFrame(frame, sourceWidth, sourceHeight);
+        video.filtered = MakeFilteredFrame(video.source, filteredWidth, filteredHeight);
+        frames.push_back(video);
+    }
+    return frames;
+}
+
+bool ReadBmp(const char* path, Picture* picture, std::string* error) {
+    FILE* file = fopen(path, "rb");
+    if (!file) {
+        *error = std::string("cannot open ") + path;
+        return false;
+    }
+    std::vector<uint8_t> data;
+    uint8_t chunk[65536];
+    size_t n;
+    while ((n = fread(chunk, 1, sizeof chunk, file)) > 0) data.insert(data.end(), chunk, chunk + n);
+    fclose(file);
+
+    if (data.size() < 54 || data[0] != 'B' || data[1] != 'M' || ReadLe(&data[30], 4) != 0 ||
+        ReadLe(&data[28], 2) != 24) {
+        *error = std::string(path) + ": not an uncompressed 24-bit bitmap";
+        return false;
+    }
+    const int width = static_cast<int32_t>(ReadLe(&data[18], 4));
+    const int32_t rawHeight = static_cast<int32_t>(ReadLe(&data[22], 4));
+    const int height = rawHeight < 0 ? -rawHeight : rawHeight;
+    const size_t offset = ReadLe(&data[10], 4);
+    const size_t rowBytes = static_cast<size_t>(width) * 3;
+    if (width <= 0 || width % 4 != 0 || height <= 0 || offset + rowBytes * height > data.size()) {
+        *error = std::string(path) + ": width must be a positive multiple of 4, the file complete";
+        return false;
+    }
+    *picture = Blank(width, height);
+    for (int row = 0; row < height; ++row) {
+        const int bottomUpRow = rawHeight < 0 ? height - 1 - row : row;
+        memcpy(&picture->pixels[bottomUpRow * rowBytes], &data[offset + row * rowBytes], rowBytes);
+    }
+    return true;
+}
+
+bool WriteBmp(const char* path, int width, int height, const uint8_t* rows) {
+    const int stride = (width * 3 + 3) & ~3;
+    const size_t pixelBytes = static_cast<size_t>(stride) * height;
+    uint8_t header[54] = {'B', 'M'};
+    WriteLe(&header[2], static_cast<uint32_t>(54 + pixelBytes), 4);
+    WriteLe(&header[10], 54, 4);
+    WriteLe(&header[14], 40, 4);
+    WriteLe(&header[18], width, 4);
+    WriteLe(&header[22], height, 4);
+    WriteLe(&header[26], 1, 2);
+    WriteLe(&header[28], 24, 2);
+    FILE* file = fopen(path, "wb");
+    if (!file) return false;
+    const bool written = fwrite(header, 1, sizeof header, file) == sizeof header &&
+                         fwrite(rows, 1, pixelBytes, file) == pixelBytes;
+    return fclose(file) == 0 && written;
+}

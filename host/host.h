@@ -1,0 +1,63 @@
+// The stand-in host: plays the host's part for a filter module of this
+// interface, so that the module can be used and tested without the host.
+#pragma once
+
+#include <stdint.h>
+
+#include <string>
+#include <vector>
+
+#include "plugin/host_interface.h"
+
+// A 24-bit picture, rows bottom-up, each row exactly width * 3 bytes (the
+// width is a multiple of 4, so the rows need no padding as a bitmap).
+struct Picture {
+    int width = 0;
+    int height = 0;
+    std::vector<uint8_t> pixels;
+};
+
+struct VideoFrame {
+    Picture source;
+    Picture filtered;
+};
+
+// frames.cpp
+std::vector<VideoFrame> MakeEmbeddedFrames(int count, int sourceWidth, int sourceHeight,
+                                           int filteredWidth, int filteredHeight);
+// Reads an uncompressed 24-bit bitmap whose width is a multiple of 4.
+bool ReadBmp(const char* path, Picture* picture, std::string* error);
+// Writes a 24-bit bitmap from bottom-up rows padded to 4 bytes, as a bitmap
+// stores them.
+bool WriteBmp(const char* path, int width, int height, const uint8_t* rows);
+
+// The host's state: one module, one video, the plug-in's window and the
+// host's own preview of the filtered frame.
+struct Host {
+    FilterTable* filter = nullptr;
+    HostServices services = {};
+    HWND previewWindow = nullptr;
+    std::vector<VideoFrame> frames;
+    int currentFrame = 0;
+    bool videoOpen = false;
+    bool pluginStarted = false;  // between InitFilter and ExitFilter
+    std::string settingsPath;
+    int maxWidth = 1920;
+    int maxHeight = 1088;
+};
+extern Host host;
+
+// host_main.cpp: the host's own actions, each with the notifications and
+// frame processing that go with it.
+HWND PluginWindow();
+EditHandle VideoHandle();
+int Notify(UINT message, WPARAM wParam, LPARAM lParam);
+void ShowFrame(int frame);
+void OpenVideo();
+void CloseVideo();
+void ShowPluginWindow(bool shown);
+void ResizePluginWindow(int clientWidth, int clientHeight);
+void PumpMessages();
+
+// script.cpp: runs one scripted action; false with a message for a bad one.
+bool RunAction(const std::string& action, std::string* error);

@@ -1,0 +1,437 @@
+// The stand-in host's program: loads the module, implements the services it
+// calls, owns the plug-in's window and a preview of the filtered frame, and
+// runs either interactively or a list of scripted actions.
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "host/host.h"
+
+Host host;
+
+namespace {
+
+const wchar_t pluginClassName[] = L"PandrelHostPluginWindow";
+const wchar_t previewClassName[] = L"PandrelHostPreview";
+
+// Host notifications.
+constexpr UINT notifyVideoOpened = 1125;
+constexpr UINT notifyVideoClosed = 1126;
+constexpr UINT notifyWindowCreated = 1127;
+constexpr UINT notifyWindowShownOrHidden = 1134;
+constexpr UINT notifyRepaint = 1136;
+constexpr UINT notifyPreviewPress = 1144;
+constexpr UINT notifyPreviewRelease = 1145;
+constexpr UINT notifyPreviewMove = 1146;
+
+HBRUSH BackgroundBrush() { return reinterpret_cast<HBRUSH>(COLOR_ACTIVEBORDER + 1); }
+
+const VideoFrame& CurrentFrame() { return host.frames[host.currentFrame]; }
+
+void ProcessCurrentFrame() {
+    if (!host.videoOpen || !host.pluginStarted) return;
+    const VideoFrame& frame = CurrentFrame();
+    FrameProcInfo info = {};
+    info.width = frame.filtered.width;
+    info.height = frame.filtered.height;
+    info.sourceWidth = frame.source.width;
+    info.sourceHeight = frame.source.height;
+    info.editHandle = VideoHandle();
+    host.filter->frameProc(host.filter, &info);
+}
+
+// Service slots.
+int HOSTCALL IsEditing(EditHandle) { return host.videoOpen ? 1 : 0; }
+
+int HOSTCALL GetCurrentFrame(EditHandle) { return host.currentFrame; }
+
+int HOSTCALL IsWindowShown(FilterTable* filter) { return IsWindowVisible(filter->window) ? 1 : 0; }
+
+int HOSTCALL IsActive(EditHandle) { return host.videoOpen ? 1 : 0; }
+
+// Settings live in the host's INI file, one section per filter.
+int HOSTCALL LoadSettingInt(FilterTable* filter, const char* key, int defaultValue) {
+    char text[32];
+    GetPrivateProfileStringA(filter->name, key, "", text, sizeof text, host.settingsPath.c_str());
+    char* end;
+    const long value = strtol(text, &end, 10);
+    return end != text && *end == '\0' ? static_cast<int>(value) : defaultValue;
+}
+
+int HOSTCALL SaveSettingInt(FilterTable* filter, const char* key, int value) {
+    char text[32];
+    snprintf(text, sizeof text, "%d", value);
+    return WritePrivateProfileStringA(filter->name, key, text, host.settingsPath.c_str()) ? 1 : 0;
+}
+
+int HOSTCALL GetSystemInfo(void*, HostSystemInfo* info) {
+    memset(info, 0, sizeof *info);
+    info->maxWidth = host.maxWidth;
+    info->maxHeight = host.maxHeight;
+    return 1;
+}
+
+void* HOSTCALL GetDisplayedPixels(EditHandle, int) {
+    if (!host.videoOpen) return nullptr;
+    return const_cast<uint8_t*>(CurrentFrame().filtered.pixels.data());
+}
+
+int HOSTCALL GetSourcePixels(EditHandle, int frame, void* buffer, int) {
+    if (!host.videoOpen || frame < 0 || frame >= static_cast<int>(host.frames.size())) return 0;
+    const Picture& source = host.frames[frame].source;
+    memcpy(buffer, source.pixels.data(), source.pixels.size());
+    return 1;
+}
+
+// The plug-in's window: every message goes to the module, then to the default
+// processing. WM_PAINT is erased and validated first, so that what the module
+// draws through its own device context is not erased after it.
+LRESULT CALLBACK PluginWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (!host.pluginStarted) return DefWindowProcW(window, message, wParam, lParam);
+    if (message == WM_PAINT) {
+        PAINTSTRUCT paint;
+        BeginPaint(window, &paint);
+        EndPaint(window, &paint);
+    }
+    if (host.filter->windowProc(window, message, wParam, lParam, VideoHandle(), host.filter)) {
+        ProcessCurrentFrame();
+    }
+    switch (message) {
+        case WM_EXITSIZEMOVE:
+            Notify(notifyRepaint, 0, 0);
+            break;
+        case WM_CLOSE:
+            PostQuitMessage(0);
+            return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+// The host's preview: the filtered frame at its own size. Pressing, moving
+// and releasing the left button over it tell the plug-in the position in
+// filtered-picture pixels; the arrow keys and space step through the frames.
+LRESULT CALLBACK PreviewWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_PAINT: {
+            PAINTSTRUCT paint;
+            const HDC dc = BeginPaint(window, &paint);
+            RECT client;
+            GetClientRect(window, &client);
+            FillRect(dc, &client, reinterpret_cast<HBRUSH>(COLOR_APPWORKSPACE + 1));
+            if (host.videoOpen) {
+                const Picture& picture = CurrentFrame().filtered;
+                BITMAPINFO info = {};
+                info.bmiHeader.biSize = sizeof info.bmiHeader;
+                info.bmiHeader.biWidth = picture.width;
+                info.bmiHeader.biHeight = picture.height;
+                info.bmiHeader.biPlanes = 1;
+                info.bmiHeader.biBitCount = 24;
+                SetDIBitsToDevice(dc, 0, 0, picture.width, picture.height, 0, 0, 0,
+                                  picture.height, picture.pixels.data(), &info, DIB_RGB_COLORS);
+            }
+            EndPaint(window, &paint);
+            return 0;
+        }
+        case WM_LBUTTONDOWN:
+            SetCapture(window);
+            Notify(notifyPreviewPress, 0, lParam);
+            return 0;
+        case WM_MOUSEMOVE:
+            Notify(notifyPreviewMove, 0, lParam);
+            return 0;
+        case WM_LBUTTONUP:
+            ReleaseCapture();
+            Notify(notifyPreviewRelease, 0, lParam);
+            return 0;
+        case WM_KEYDOWN:
+            if (wParam == VK_RIGHT || wParam == VK_SPACE || wParam == VK_LEFT) {
+                const int count = static_cast<int>(host.frames.size());
+                ShowFrame((host.currentFrame + (wParam == VK_LEFT ? count - 1 : 1)) % count);
+            }
+            return 0;
+        case WM_CLOSE:
+            PostQuitMessage(0);
+            return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+HWND CreateTopLevel(const wchar_t* className, WNDPROC proc, const wchar_t* title, int x, int y) {
+    WNDCLASSW windowClass = {};
+    windowClass.style = CS_HREDRAW | CS_VREDRAW;
+    windowClass.lpfnWndProc = proc;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = BackgroundBrush();
+    windowClass.lpszClassName = className;
+    RegisterClassW(&windowClass);
+    return CreateWindowExW(0, className, title, WS_OVERLAPPEDWINDOW, x, y, 100, 100, nullptr,
+                           nullptr, windowClass.hInstance, nullptr);
+}
+
+// Gives a window the client size asked for, whatever its frame and menu bar.
+void SetClientSize(HWND window, int width, int height) {
+    RECT outer, client;
+    GetWindowRect(window, &outer);
+    GetClientRect(window, &client);
+    SetWindowPos(window, nullptr, 0, 0, width + (outer.right - outer.left) - client.right,
+                 height + (outer.bottom - outer.top) - client.bottom,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+struct Options {
+    const char* modulePath = nullptr;
+    const char* sourceBmp = nullptr;
+    const char* filteredBmp = nullptr;
+    int frameCount = 4;
+    int sourceWidth = 320, sourceHeight = 240;
+    int filteredWidth = 0, filteredHeight = 0;  // 0: the source size
+    bool openVideo = true;
+    std::vector<std::string> actions;
+    bool scripted = false;
+};
+
+const char usage[] =
+    "usage: pandrel-host [options] MODULE.auf\n"
+    "  --source FILE.bmp --filtered FILE.bmp  serve these 24-bit pictures (width a multiple of 4)\n"
+    "  --frames N             number of generated frames (default 4)\n"
+    "  --source-size WxH      size of the generated source frames (default 320x240)\n"
+    "  --filtered-size WxH    size of the generated filtered frames (default: the source size)\n"
+    "  --max-size WxH         largest image size the host reports (default 1920x1088)\n"
+    "  --settings FILE.ini    the host's settings file (default pandrel-host.ini)\n"
+    "  --no-video             start with no video open\n"
+    "  --script FILE          run the actions in FILE (one per line, # comments), then exit\n"
+    "  --actions 'A; B; ...'  run these actions, then exit\n"
+    "Without --script or --actions the host runs interactively.\n";
+
+bool ParseSize(const char* text, int* width, int* height) {
+    return sscanf(text, "%dx%d", width, height) == 2 && *width >= 0 && *height >= 0;
+}
+
+void SplitActions(const std::string& text, char separator, std::vector<std::string>* actions) {
+    size_t start = 0;
+    while (start <= text.size()) {
+        size_t end = text.find(separator, start);
+        if (end == std::string::npos) end = text.size();
+        std::string action = text.substr(start, end - start);
+        const size_t comment = action.find('#');
+        if (comment != std::string::npos) action.resize(comment);
+        if (action.find_first_not_of(" \t\r") != std::string::npos) actions->push_back(action);
+        start = end + 1;
+    }
+}
+
+bool ParseOptions(int argc, char** argv, Options* options) {
+    std::string settings = "pandrel-host.ini";
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (arg == "--no-video") {
+            options->openVideo = false;
+        } else if (arg[0] != '-' || arg == "-") {
+            options->modulePath = argv[i];
+        } else if (!hasValue) {
+            return false;
+        } else if (arg == "--source") {
+            options->sourceBmp = argv[++i];
+        } else if (arg == "--filtered") {
+            options->filteredBmp = argv[++i];
+        } else if (arg == "--frames") {
+            options->frameCount = atoi(argv[++i]);
+            if (options->frameCount < 1) return false;
+        } else if (arg == "--source-size") {
+            if (!ParseSize(argv[++i], &options->sourceWidth, &options->sourceHeight)) return false;
+        } else if (arg == "--filtered-size") {
+            if (!ParseSize(argv[++i], &options->filteredWidth, &options->filteredHeight)) {
+                return false;
+            }
+        } else if (arg == "--max-size") {
+            if (!ParseSize(argv[++i], &host.maxWidth, &host.maxHeight)) return false;
+        } else if (arg == "--settings") {
+            settings = argv[++i];
+        } else if (arg == "--script") {
+            FILE* file = fopen(argv[++i], "rb");
+            if (!file) {
+                fprintf(stderr, "cannot open %s\n", argv[i]);
+                return false;
+            }
+            std::string text;
+            char chunk[4096];
+            size_t n;
+            while ((n = fread(chunk, 1, sizeof chunk, file)) > 0) text.append(chunk, n);
+            fclose(file);
+            SplitActions(text, '\n', &options->actions);
+            options->scripted = true;
+        } else if (arg == "--actions") {
+            SplitActions(argv[++i], ';', &options->actions);
+            options->scripted = true;
+        } else {
+            return false;
+        }
+    }
+    char fullPath[MAX_PATH];
+    GetFullPathNameA(settings.c_str(), sizeof fullPath, fullPath, nullptr);
+    host.settingsPath = fullPath;
+    return options->modulePath != nullptr;
+}
+
+bool LoadFrames(const Options& options) {
+    if (options.sourceBmp || options.filteredBmp) {
+        VideoFrame frame;
+        std::string error;
+        if (!options.sourceBmp || !options.filteredBmp ||
+            !ReadBmp(options.sourceBmp, &frame.source, &error) ||
+            !ReadBmp(options.filteredBmp, &frame.filtered, &error)) {
+            fprintf(stderr, "%s\n", error.empty() ? "--source and --filtered go together"
+                                                  : error.c_str());
+            return false;
+        }
+        host.frames.push_back(frame);
+        return true;
+    }
+    const int filteredWidth = options.filteredWidth ? options.filteredWidth : options.sourceWidth;
+    const int filteredHeight =
+        options.filteredHeight ? options.filteredHeight : options.sourceHeight;
+    if (options.sourceWidth % 4 || filteredWidth % 4 || !options.sourceHeight ||
+        !options.sourceWidth || !filteredWidth || !filteredHeight) {
+        fprintf(stderr, "frame widths must be positive multiples of 4, heights positive\n");
+        return false;
+    }
+    host.frames = MakeEmbeddedFrames(options.frameCount, options.sourceWidth,
+                                     options.sourceHeight, filteredWidth, filteredHeight);
+    return true;
+}
+
+int RunInteractive() {
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    return 0;
+}
+
+int RunScript(const std::vector<std::string>& actions) {
+    for (const std::string& action : actions) {
+        std::string error;
+        if (!RunAction(action, &error)) {
+            fprintf(stderr, "action '%s': %s\n", action.c_str(), error.c_str());
+            return 2;
+        }
+        PumpMessages();
+    }
+    return 0;
+}
+
+}  // namespace
+
+HWND PluginWindow() { return host.filter->window; }
+
+// The one video's handle: the host's own record, opaque to the module.
+EditHandle VideoHandle() { return &host; }
+
+// Sends a host notification to the module; a nonzero answer asks the host
+// to process the current frame again.
+int Notify(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (!host.pluginStarted) return 0;
+    const int result =
+        host.filter->windowProc(PluginWindow(), message, wParam, lParam, VideoHandle(), host.filter);
+    if (result) ProcessCurrentFrame();
+    return result;
+}
+
+void ShowFrame(int frame) {
+    host.currentFrame = frame;
+    ProcessCurrentFrame();
+    InvalidateRect(host.previewWindow, nullptr, TRUE);
+}
+
+void OpenVideo() {
+    host.videoOpen = true;
+    Notify(notifyVideoOpened, 0, 0);
+    ShowFrame(host.currentFrame);
+}
+
+void CloseVideo() {
+    host.videoOpen = false;
+    Notify(notifyVideoClosed, 0, 0);
+    InvalidateRect(host.previewWindow, nullptr, TRUE);
+}
+
+void ShowPluginWindow(bool shown) {
+    ShowWindow(PluginWindow(), shown ? SW_SHOWNOACTIVATE : SW_HIDE);
+    Notify(notifyWindowShownOrHidden, 0, 0);
+}
+
+void ResizePluginWindow(int clientWidth, int clientHeight) {
+    SetClientSize(PluginWindow(), clientWidth, clientHeight);
+    PumpMessages();
+    Notify(notifyRepaint, 0, 0);
+}
+
+void PumpMessages() {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT) continue;  // scripted runs end with their script
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+}
+
+int main(int argc, char** argv) {
+    Options options;
+    if (!ParseOptions(argc, argv, &options)) {
+        fputs(usage, stderr);
+        return 2;
+    }
+    if (!LoadFrames(options)) return 2;
+
+    const HMODULE module = LoadLibraryA(options.modulePath);
+    const auto getFilterTable = module ? reinterpret_cast<FilterTable*(HOSTCALL*)()>(
+                                             reinterpret_cast<void*>(GetProcAddress(
+                                                 module, "GetFilterTable")))
+                                       : nullptr;
+    if (!getFilterTable) {
+        fprintf(stderr, "cannot load %s or find GetFilterTable in it\n", options.modulePath);
+        return 1;
+    }
+    FilterTable* filter = getFilterTable();
+    host.filter = filter;
+    host.services.isEditing = IsEditing;
+    host.services.getCurrentFrame = GetCurrentFrame;
+    host.services.isWindowShown = IsWindowShown;
+    host.services.isActive = IsActive;
+    host.services.loadSettingInt = LoadSettingInt;
+    host.services.saveSettingInt = SaveSettingInt;
+    host.services.getSystemInfo = GetSystemInfo;
+    host.services.getDisplayedPixels = GetDisplayedPixels;
+    host.services.getSourcePixels = GetSourcePixels;
+    filter->services = &host.services;
+    filter->instance = module;
+    filter->window = CreateTopLevel(pluginClassName, PluginWindowProc, L"", 20, 20);
+    SetWindowTextA(filter->window, filter->name);
+    host.previewWindow = CreateTopLevel(previewClassName, PreviewWindowProc,
+                                        L"Preview (Space: next frame)", 20, 640);
+    SetClientSize(host.previewWindow, host.frames[0].filtered.width,
+                  host.frames[0].filtered.height);
+
+    filter->initProc(filter);
+    host.pluginStarted = true;
+    Notify(notifyWindowCreated, 0, 0);
+    // The initial size is the client area's, with the menu bar the module
+    // may have attached.
+    SetClientSize(filter->window, filter->initialWidth, filter->initialHeight);
+    ShowWindow(host.previewWindow, SW_SHOWNOACTIVATE);
+    ShowPluginWindow(true);
+    if (options.openVideo) OpenVideo();
+    PumpMessages();
+
+    const int result = options.scripted ? RunScript(options.actions) : RunInteractive();
+
+    filter->exitProc(filter);
+    host.pluginStarted = false;
+    DestroyWindow(filter->window);
+    DestroyWindow(host.previewWindow);
+    FreeLibrary(module);
+    return result;
+}

@@ -1,0 +1,290 @@
+// Scripted actions of the stand-in host: user input sent to the plug-in's
+// window and the preview, the host's own actions, a random soak, and the
+// capture and report that tests read.
+#include <stdio.h>
+#include <string.h>
+
+#include <sstream>
+
+#include "host/host.h"
+
+namespace {
+
+LPARAM Point(int x, int y) {
+    return static_cast<LPARAM>(static_cast<DWORD>(MAKELONG(static_cast<WORD>(x), static_cast<WORD>(y))));
+}
+
+void Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    SendMessageW(window, message, wParam, lParam);
+}
+
+// Menu commands by id or by name: compare, source, filtered, fit, x1 to x10.
+bool ParseCommand(const std::string& name, int* id) {
+    static const char* const views[] = {"compare", "source", "filtered", "fit"};
+    for (int i = 0; i < 4; ++i) {
+        if (name == views[i]) {
+            *id = 32771 + i;
+            return true;
+        }
+    }
+    int zoom;
+    char rest;
+    if (sscanf(name.c_str(), "x%d%c", &zoom, &rest) == 1 && zoom >= 1 && zoom <= 10) {
+        *id = 32774 + zoom;
+        return true;
+    }
+    return sscanf(name.c_str(), "%d%c", id, &rest) == 1;
+}
+
+void Drag(int fromX, int fromY, int toX, int toY, int steps) {
+    const HWND window = PluginWindow();
+    Send(window, WM_LBUTTONDOWN, MK_LBUTTON, Point(fromX, fromY));
+    for (int i = 1; i <= steps; ++i) {
+        Send(window, WM_MOUSEMOVE, MK_LBUTTON,
+             Point(fromX + (toX - fromX) * i / steps, fromY + (toY - fromY) * i / steps));
+    }
+    Send(window, WM_LBUTTONUP, 0, Point(toX, toY));
+}
+
+void Wheel(int delta) {
+    Send(PluginWindow(), WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(delta)), Point(100, 100));
+}
+
+void RightClick(int x, int y) {
+    Send(PluginWindow(), WM_RBUTTONDOWN, MK_RBUTTON, Point(x, y));
+    Send(PluginWindow(), WM_RBUTTONUP, 0, Point(x, y));
+}
+
+void NextFrame() { ShowFrame((host.currentFrame + 1) % static_cast<int>(host.frames.size())); }
+
+// Copies the plug-in window's client area into a 24-bit bitmap file.
+bool Capture(const char* path) {
+    const HWND window = PluginWindow();
+    RECT client;
+    GetClientRect(window, &client);
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = client.right;
+    info.bmiHeader.biHeight = client.bottom;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    void* bits = nullptr;
+    const HDC windowDc = GetDC(window);
+    const HDC memoryDc = CreateCompatibleDC(windowDc);
+    const HBITMAP bitmap = CreateDIBSection(windowDc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    bool ok = bitmap != nullptr;
+    if (ok) {
+        const HGDIOBJ previous = SelectObject(memoryDc, bitmap);
+        BitBlt(memoryDc, 0, 0, client.right, client.bottom, windowDc, 0, 0, SRCCOPY);
+        GdiFlush();
+        ok = WriteBmp(path, client.right, client.bottom, static_cast<const uint8_t*>(bits));
+        SelectObject(memoryDc, previous);
+        DeleteObject(bitmap);
+    }
+    DeleteDC(memoryDc);
+    ReleaseDC(window, windowDc);
+    return ok;
+}
+
+std::string Utf8(const wchar_t* text) {
+    char buffer[1024];
+    const int n = WideCharToMultiByte(CP_UTF8, 0, text, -1, buffer, sizeof buffer, nullptr, nullptr);
+    return n > 0 ? std::string(buffer, n - 1) : std::string();
+}
+
+// The window as the platform reports it: title, client size, background
+// colour, and the menu with its pop-ups, items, ids and check marks.
+std::string Report() {
+    const HWND window = PluginWindow();
+    std::ostringstream out;
+    wchar_t text[512];
+    GetWindowTextW(window, text, 512);
+    out << "title: " << Utf8(text) << "\n";
+    RECT client;
+    GetClientRect(window, &client);
+    out << "client: " << client.right << " " << client.bottom << "\n";
+    const COLORREF background = GetSysColor(COLOR_ACTIVEBORDER);
+    out << "background: " << static_cast<int>(GetRValue(background)) << " "
+        << static_cast<int>(GetGValue(background)) << " "
+        << static_cast<int>(GetBValue(background)) << "\n";
+    out << "frame: " << host.currentFrame << (host.videoOpen ? " open" : " closed") << "\n";
+    std::string checked;
+    const HMENU menu = GetMenu(window);
+    const int popups = menu ? GetMenuItemCount(menu) : 0;
+    for (int i = 0; i < popups; ++i) {
+        MENUITEMINFOW item = {};
+        item.cbSize = sizeof item;
+        item.fMask = MIIM_STRING | MIIM_SUBMENU | MIIM_ID | MIIM_STATE | MIIM_FTYPE;
+        item.dwTypeData = text;
+        item.cch = 512;
+        GetMenuItemInfoW(menu, i, TRUE, &item);
+        out << "popup: " << Utf8(text) << "\n";
+        const int items = item.hSubMenu ? GetMenuItemCount(item.hSubMenu) : 0;
+        for (int j = 0; j < items; ++j) {
+            MENUITEMINFOW sub = item;
+            sub.hSubMenu = nullptr;
+            sub.dwTypeData = text;
+            sub.cch = 512;
+            GetMenuItemInfoW(item.hSubMenu, j, TRUE, &sub);
+            const bool isChecked = sub.fState & MFS_CHECKED;
+            out << "item: " << sub.wID << " " << Utf8(text) << (isChecked ? " checked" : "")
+                << ((sub.fState & MFS_GRAYED) || (sub.fType & MFT_SEPARATOR) ? " other" : "")
+                << (sub.hSubMenu ? " submenu" : "") << "\n";
+            if (isChecked) checked += " " + std::to_string(sub.wID);
+        }
+    }
+    out << "checked:" << checked << "\n";
+    return out.str();
+}
+
+bool WriteText(const std::string& path, const std::string& text) {
+    if (path.empty()) {
+        fwrite(text.data(), 1, text.size(), stdout);
+        return fflush(stdout) == 0;
+    }
+    FILE* file = fopen(path.c_str(), "wb");
+    if (!file) return false;
+    const bool written = fwrite(text.data(), 1, text.size(), file) == text.size();
+    return fclose(file) == 0 && written;
+}
+
+bool SaveFrames(const std::string& prefix) {
+    const VideoFrame& frame = host.frames[host.currentFrame];
+    return WriteBmp((prefix + "-source.bmp").c_str(), frame.source.width, frame.source.height,
+                    frame.source.pixels.data()) &&
+           WriteBmp((prefix + "-filtered.bmp").c_str(), frame.filtered.width,
+                    frame.filtered.height, frame.filtered.pixels.data());
+}
+
+// A small deterministic generator, the same on every build.
+struct Random {
+    uint32_t state;
+    uint32_t Next() {
+        state ^= state << 13;
+        state ^= state >> 17;
+        state ^= state << 5;
+        return state;
+    }
+    int Below(int n) { return static_cast<int>(Next() % static_cast<uint32_t>(n)); }
+    int Between(int low, int high) { return low + Below(high - low + 1); }
+};
+
+// One random step of the soak: user input, host actions and raw host
+// notifications (all but the one-time 1127), with coordinates that run
+// beyond the windows and the pictures, negative ones included.
+void RandomStep(Random* random) {
+    const HWND window = PluginWindow();
+    const int x = random->Between(-100, 900);
+    const int y = random->Between(-100, 700);
+    switch (random->Below(14)) {
+        case 0:
+            Send(window, WM_COMMAND, random->Between(32769, 32786), 0);
+            break;
+        case 1:
+            Wheel(random->Between(-2, 2) * 120);
+            break;
+        case 2:
+            RightClick(x, y);
+            break;
+        case 3:
+            Send(window, WM_LBUTTONDOWN, MK_LBUTTON, Point(x, y));
+            break;
+        case 4:
+            Send(window, WM_MOUSEMOVE, random->Below(4) ? MK_LBUTTON : 0, Point(x, y));
+            break;
+        case 5:
+            Send(window, WM_LBUTTONUP, 0, Point(x, y));
+            break;
+        case 6:
+            ResizePluginWindow(random->Between(0, 800), random->Between(0, 600));
+            break;
+        case 7:
+            NextFrame();
+            break;
+        case 8:
+            ShowPluginWindow(!IsWindowVisible(window));
+            break;
+        case 9:
+            host.videoOpen ? CloseVideo() : OpenVideo();
+            break;
+        case 10: {
+            static const UINT previewMessages[] = {WM_LBUTTONDOWN, WM_MOUSEMOVE, WM_LBUTTONUP};
+            Send(host.previewWindow, previewMessages[random->Below(3)], MK_LBUTTON, Point(x, y));
+            break;
+        }
+        case 11: {
+            UINT message = random->Between(1125, 1146);
+            if (message == 1127) message = 1136;
+            Notify(message, random->Next(), Point(x, y));
+            break;
+        }
+        case 12:
+            InvalidateRect(window, nullptr, random->Below(2));
+            break;
+        default:
+            Drag(x, y, random->Between(-100, 900), random->Between(-100, 700), random->Between(1, 5));
+            break;
+    }
+}
+
+}  // namespace
+
+bool RunAction(const std::string& action, std::string* error) {
+    std::istringstream in(action);
+    std::string verb, name;
+    in >> verb;
+    int a = 0, b = 0, c = 0, d = 0;
+    const auto ints = [&](int count) {
+        int* values[] = {&a, &b, &c, &d};
+        for (int i = 0; i < count; ++i) {
+            if (!(in >> *values[i])) return false;
+        }
+        return true;
+    };
+    const HWND preview = host.previewWindow;
+
+    if (verb == "menu" && in >> name && ParseCommand(name, &a)) {
+        Send(PluginWindow(), WM_COMMAND, static_cast<WORD>(a), 0);
+    } else if (verb == "wheel" && ints(1)) {
+        Wheel(a);
+    } else if (verb == "rclick" && ints(2)) {
+        RightClick(a, b);
+    } else if (verb == "drag" && ints(4)) {
+        int steps = 4;
+        in >> steps;
+        Drag(a, b, c, d, steps < 1 ? 1 : steps);
+    } else if (verb == "resize" && ints(2)) {
+        ResizePluginWindow(a, b);
+    } else if (verb == "preview-press" && ints(2)) {
+        Send(preview, WM_LBUTTONDOWN, MK_LBUTTON, Point(a, b));
+    } else if (verb == "preview-move" && ints(2)) {
+        Send(preview, WM_MOUSEMOVE, MK_LBUTTON, Point(a, b));
+    } else if (verb == "preview-release" && ints(2)) {
+        Send(preview, WM_LBUTTONUP, 0, Point(a, b));
+    } else if (verb == "next") {
+        NextFrame();
+    } else if (verb == "hide" || verb == "show") {
+        ShowPluginWindow(verb == "show");
+    } else if (verb == "close") {
+        CloseVideo();
+    } else if (verb == "open") {
+        OpenVideo();
+    } else if (verb == "random" && ints(2)) {
+        Random random = {static_cast<uint32_t>(b) * 2654435761u | 1};
+        for (int i = 0; i < a; ++i) {
+            RandomStep(&random);
+            PumpMessages();
+        }
+    } else if (verb == "capture" && in >> name) {
+        PumpMessages();
+        if (!Capture(name.c_str())) *error = "cannot capture into " + name;
+    } else if (verb == "report") {
+        in >> name;
+        if (!WriteText(name, Report())) *error = "cannot write " + name;
+    } else if (verb == "save-frames" && in >> name) {
+        if (!SaveFrames(name)) *error = "cannot write " + name + "-*.bmp";
+    } else {
+        *error = "unknown action or missing arguments";
+    }
+    return error->empty();
+}
