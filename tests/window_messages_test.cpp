@@ -1,1 +1,895 @@
-// Tests land here.
+#include "ui/window_messages.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <string>
+#include <tuple>
+#include <utility>
+#include <vector>
+
+#include "capture/frame_store.h"
+#include "plugin/plugin.h"
+#include "plugin/view_state.h"
+#include "tests/support/fake_host.h"
+#include "tests/support/recording_win32.h"
+
+namespace {
+
+using Calls = std::vector<std::string>;
+
+constexpr UINT rightButtonDown = 0x0204;
+constexpr WPARAM leftButton = MK_LBUTTON;
+
+// Title pieces in Shift_JIS.
+const std::string compareTitle = "Pandrel - \x94\xE4\x8A\x72 - ";
+const std::string sourceTitle = "Pandrel - \x83\x5C\x81\x5B\x83\x58 - ";
+const std::string filteredTitle = "Pandrel - \x83\x74\x83\x42\x83\x8B\x83\x5E\x8C\xE3 - ";
+const std::string fitTitle = "\x91\x53\x91\xCC";
+
+// A client position or picture point as the platform packs it: two signed
+// 16-bit halves, x low.
+LPARAM Point(int x, int y) {
+    return static_cast<LPARAM>(static_cast<uint32_t>(static_cast<uint16_t>(x)) |
+                               static_cast<uint32_t>(static_cast<uint16_t>(y)) << 16);
+}
+
+WPARAM Wheel(int delta, uint16_t keys = 0) {
+    return static_cast<WPARAM>(static_cast<uint32_t>(static_cast<uint16_t>(delta)) << 16 | keys);
+}
+
+auto ViewFields(const ViewState& view) {
+    return std::make_tuple(view.screen, view.multi, view.centerX, view.centerY, view.dragging,
+                           view.lastMouseX, view.lastMouseY, view.dragScaleX, view.dragScaleY,
+                           view.mainMouseDown, view.lastPaintedScreen);
+}
+
+auto StoreFields(const FrameStore& store) {
+    return std::make_tuple(store.sourcePixels, store.filteredPixels, store.sourceFrameNumber,
+                           store.frameCaptured, store.sourceInfo.bmiHeader.biWidth,
+                           store.filteredInfo.bmiHeader.biWidth);
+}
+
+class WindowMessagesTest : public ModuleTest {
+protected:
+    int Send(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
+        return HandleWindowMessage(testWindow, message, wParam, lParam, testEdit, filter);
+    }
+
+    // Opens a video in a shown window and captures one frame, as the host
+    // does; the log starts empty afterwards.
+    void ShowFrame(int32_t width, int32_t height, int32_t sourceWidth, int32_t sourceHeight) {
+        fakeHost.maxWidth = std::max(width, sourceWidth);
+        fakeHost.maxHeight = std::max(height, sourceHeight);
+        ASSERT_EQ(Send(notifyVideoOpened), 1);
+        recording::Name(frameStore.sourcePixels, "sourcePixels");
+        recording::Name(frameStore.filteredPixels, "filteredPixels");
+        fakeHost.displayedPixels.assign(static_cast<size_t>(width) * height * 3, 0x33);
+        fakeHost.sourceBytes = static_cast<size_t>(sourceWidth) * sourceHeight * 3;
+        FrameProcInfo info = Frame(width, height, sourceWidth, sourceHeight);
+        ASSERT_EQ(ProcessFrame(filter, &info), 1);
+        ASSERT_EQ(frameStore.frameCaptured, 1);
+        recording::Calls().clear();
+    }
+
+    // Each repaint runs PaintView, whose sequence starts with GetMenu.
+    static int Repaints() {
+        const Calls& calls = recording::Calls();
+        return static_cast<int>(std::count(calls.begin(), calls.end(), "GetMenu(window)"));
+    }
+
+    // True when the log holds exactly one PaintView sequence and nothing else.
+    static bool OnlyOneRepaint() {
+        const Calls& calls = recording::Calls();
+        return Repaints() == 1 && calls.front() == "GetMenu(window)" &&
+               calls.back() == "ReleaseDC(window, dc)";
+    }
+
+    // The title set by the last repaint.
+    static std::string Title() {
+        const std::string prefix = "SetWindowTextA(window, \"";
+        const Calls& calls = recording::Calls();
+        for (auto line = calls.rbegin(); line != calls.rend(); ++line) {
+            if (line->rfind(prefix, 0) == 0) {
+                return line->substr(prefix.size(), line->size() - prefix.size() - 2);
+            }
+        }
+        return "<no title>";
+    }
+
+    static bool Drew() {
+        const Calls& calls = recording::Calls();
+        return std::any_of(calls.begin(), calls.end(), [](const std::string& line) {
+            return line.rfind("StretchDIBits(", 0) == 0;
+        });
+    }
+
+    // Sets the pan centre as the host's preview press does, then releases.
+    void CentreAt(int x, int y) {
+        ASSERT_GT(viewState.multi, 0);
+        Send(notifyPreviewPress, 0, Point(x, y));
+        Send(notifyPreviewRelease);
+        ASSERT_EQ(viewState.centerX, static_cast<float>(x));
+        ASSERT_EQ(viewState.centerY, static_cast<float>(y));
+        recording::Calls().clear();
+    }
+};
+
+// ---- Dispatch --------------------------------------------------------------
+
+struct DispatchRow {
+    const char* name;
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+    int result;
+    int repaints;
+};
+
+class DispatchTest : public WindowMessagesTest,
+                     public ::testing::WithParamInterface<DispatchRow> {};
+
+TEST_P(DispatchTest, AnswersAndRepaintsAsListed) {
+    const DispatchRow& row = GetParam();
+    ShowFrame(360, 288, 720, 576);
+    EXPECT_EQ(Send(row.message, row.wParam, row.lParam), row.result);
+    EXPECT_EQ(Repaints(), row.repaints);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryHandledMessage, DispatchTest,
+    ::testing::Values(DispatchRow{"Paint", WM_PAINT, 0, 0, 0, 1},
+                      DispatchRow{"Command", WM_COMMAND, 32776, 0, 0, 1},
+                      DispatchRow{"MouseMove", WM_MOUSEMOVE, leftButton, Point(5, 5), 0, 0},
+                      DispatchRow{"LeftDown", WM_LBUTTONDOWN, leftButton, Point(5, 5), 0, 0},
+                      DispatchRow{"LeftUp", WM_LBUTTONUP, 0, Point(5, 5), 0, 0},
+                      DispatchRow{"RightUp", WM_RBUTTONUP, 0, Point(5, 5), 0, 1},
+                      DispatchRow{"Wheel", WM_MOUSEWHEEL, Wheel(-120), Point(5, 5), 0, 1},
+                      DispatchRow{"VideoOpened", 1125, 0, 0, 1, 0},
+                      DispatchRow{"VideoClosed", 1126, 0, 0, 0, 1},
+                      DispatchRow{"AttachMenu", 1127, 0, 0, 0, 0},
+                      DispatchRow{"ShownOrHidden", 1134, 0, 0, 1, 0},
+                      DispatchRow{"Repaint", 1136, 0, 0, 0, 1},
+                      DispatchRow{"PreviewPressFit", 1144, 0, Point(5, 5), 0, 0},
+                      DispatchRow{"PreviewRelease", 1145, 0, 0, 0, 0},
+                      DispatchRow{"PreviewMove", 1146, 0, Point(5, 5), 0, 0}),
+    [](const ::testing::TestParamInfo<DispatchRow>& info) { return info.param.name; });
+
+TEST_F(WindowMessagesTest, PaintAndRepaintNotificationRunOnePaintView) {
+    ShowFrame(360, 288, 720, 576);
+    for (UINT message : {UINT{WM_PAINT}, UINT{notifyRepaint}}) {
+        SCOPED_TRACE(message);
+        recording::Calls().clear();
+        EXPECT_EQ(Send(message), 0);
+        EXPECT_TRUE(OnlyOneRepaint());
+        EXPECT_TRUE(Drew());
+    }
+}
+
+TEST_F(WindowMessagesTest, UnlistedMessagesAnswerZeroAndDoNothing) {
+    ShowFrame(360, 288, 720, 576);
+    viewState.multi = 3;
+    Send(WM_LBUTTONDOWN, leftButton, Point(10, 10));
+    Send(notifyPreviewPress, 0, Point(20, 20));
+    recording::Calls().clear();
+    const ViewState viewBefore = viewState;
+    const FrameStore storeBefore = frameStore;
+
+    std::vector<UINT> unlisted = {
+        0,      1,      5,      WM_USER,       1124,      1147, rightButtonDown,
+        0x0203, 0x0206, 0x020E, WM_USER + 200, 0xFFFFFFFF};
+    for (UINT message = 1128; message <= 1143; ++message) {
+        if (message != notifyShownOrHidden && message != notifyRepaint) unlisted.push_back(message);
+    }
+    for (UINT message : unlisted) {
+        SCOPED_TRACE(message);
+        EXPECT_EQ(Send(message, leftButton | Wheel(-120), Point(40, 30)), 0);
+        EXPECT_EQ(recording::Calls(), Calls{});
+        EXPECT_EQ(ViewFields(viewState), ViewFields(viewBefore));
+        EXPECT_EQ(StoreFields(frameStore), StoreFields(storeBefore));
+    }
+}
+
+// ---- Menu commands ---------------------------------------------------------
+
+struct CommandRow {
+    UINT id;
+    int32_t screen;
+    int32_t multi;
+    std::string title;
+};
+
+TEST_F(WindowMessagesTest, EachMenuCommandSetsModeOrMagnificationAndRepaints) {
+    ShowFrame(360, 288, 720, 576);
+    viewState.screen = 1;
+    viewState.multi = 5;
+    CentreAt(100, 50);
+    const std::vector<CommandRow> rows = {
+        {32771, 0, 5, compareTitle + "x5"},  {32772, 1, 5, sourceTitle + "x5"},
+        {32773, 2, 5, filteredTitle + "x5"}, {32774, 1, 0, sourceTitle + fitTitle},
+        {32775, 1, 1, sourceTitle + "x1"},   {32776, 1, 2, sourceTitle + "x2"},
+        {32777, 1, 3, sourceTitle + "x3"},   {32778, 1, 4, sourceTitle + "x4"},
+        {32779, 1, 5, sourceTitle + "x5"},   {32780, 1, 6, sourceTitle + "x6"},
+        {32781, 1, 7, sourceTitle + "x7"},   {32782, 1, 8, sourceTitle + "x8"},
+        {32783, 1, 9, sourceTitle + "x9"},   {32784, 1, 10, sourceTitle + "x10"},
+    };
+    for (const CommandRow& row : rows) {
+        SCOPED_TRACE(row.id);
+        viewState.screen = 1;
+        viewState.multi = 5;
+        recording::Calls().clear();
+        EXPECT_EQ(Send(WM_COMMAND, row.id), 0);
+        EXPECT_EQ(recording::Calls().front(), "isEditing(edit)");
+        recording::Calls().erase(recording::Calls().begin());
+        EXPECT_TRUE(OnlyOneRepaint());
+        EXPECT_EQ(viewState.screen, row.screen);
+        EXPECT_EQ(viewState.multi, row.multi);
+        EXPECT_EQ(Title(), row.title);
+        EXPECT_EQ(viewState.centerX, 100.0f);
+        EXPECT_EQ(viewState.centerY, 50.0f);
+    }
+}
+
+TEST_F(WindowMessagesTest, CommandIdIsTheLowHalfOfWParam) {
+    ShowFrame(360, 288, 720, 576);
+    // 0x800A is 32778, "x4"; the high half (notification code or anything) is ignored.
+    for (WPARAM wParam : {WPARAM{0x0001800Au}, WPARAM{0xABCD800Au}, WPARAM{0xFFFF800Au}}) {
+        SCOPED_TRACE(wParam);
+        viewState.multi = 0;
+        EXPECT_EQ(Send(WM_COMMAND, wParam), 0);
+        EXPECT_EQ(viewState.multi, 4);
+    }
+}
+
+TEST_F(WindowMessagesTest, CommandIsDroppedUnlessIsEditingAnswersExactlyOne) {
+    ShowFrame(360, 288, 720, 576);
+    for (int editing : {0, 2, -1}) {
+        SCOPED_TRACE(editing);
+        fakeHost.editing = editing;
+        recording::Calls().clear();
+        const ViewState before = viewState;
+        EXPECT_EQ(Send(WM_COMMAND, 32773), 0);
+        EXPECT_EQ(Send(WM_COMMAND, 32784), 0);
+        EXPECT_EQ(recording::Calls(), (Calls{"isEditing(edit)", "isEditing(edit)"}));
+        EXPECT_EQ(ViewFields(viewState), ViewFields(before));
+    }
+}
+
+TEST_F(WindowMessagesTest, UnknownCommandChangesNothingButRepaints) {
+    ShowFrame(360, 288, 720, 576);
+    viewState.screen = 2;
+    viewState.multi = 3;
+    CentreAt(30, 40);
+    for (UINT id : {0u, 2000u, 32770u, 32785u, 40000u, 0xFFFFu}) {
+        SCOPED_TRACE(id);
+        recording::Calls().clear();
+        const ViewState before = viewState;
+        EXPECT_EQ(Send(WM_COMMAND, id), 0);
+        EXPECT_EQ(Repaints(), 1);
+        EXPECT_EQ(Title(), filteredTitle + "x3");
+        EXPECT_EQ(ViewFields(viewState), ViewFields(before));
+    }
+}
+
+// ---- Drag start ------------------------------------------------------------
+
+TEST_F(WindowMessagesTest, DragStartsOnlyWhenMagnifiedWithBothBuffersAndACapturedFrame) {
+    ShowFrame(360, 288, 720, 576);
+    viewState.multi = 2;
+    uint8_t* const source = frameStore.sourcePixels;
+    uint8_t* const filtered = frameStore.filteredPixels;
+    struct Row {
+        const char* failing;
+        int32_t multi;
+        uint8_t* source;
+        uint8_t* filtered;
+        int32_t captured;
+    };
+    const Row rows[] = {{"multi 0", 0, source, filtered, 1},
+                        {"multi negative", -1, source, filtered, 1},
+                        {"no source buffer", 2, nullptr, filtered, 1},
+                        {"no filtered buffer", 2, source, nullptr, 1},
+                        {"no frame captured", 2, source, filtered, 0},
+                        {"everything missing", 0, nullptr, nullptr, 0}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.failing);
+        viewState.multi = row.multi;
+        frameStore.sourcePixels = row.source;
+        frameStore.filteredPixels = row.filtered;
+        frameStore.frameCaptured = row.captured;
+        const ViewState before = viewState;
+        EXPECT_EQ(Send(WM_LBUTTONDOWN, leftButton, Point(100, 50)), 0);
+        EXPECT_EQ(recording::Calls(), Calls{});
+        EXPECT_EQ(ViewFields(viewState), ViewFields(before));
+        // A later move with the button held changes nothing either.
+        EXPECT_EQ(Send(WM_MOUSEMOVE, leftButton, Point(120, 60)), 0);
+        EXPECT_EQ(recording::Calls(), Calls{});
+        EXPECT_EQ(ViewFields(viewState), ViewFields(before));
+    }
+    frameStore.sourcePixels = source;
+    frameStore.filteredPixels = filtered;
+    frameStore.frameCaptured = 1;
+    viewState.multi = 2;
+    EXPECT_EQ(Send(WM_LBUTTONDOWN, leftButton, Point(100, 50)), 0);
+    EXPECT_EQ(viewState.dragging, 1);
+}
+
+TEST_F(WindowMessagesTest, DragStartTakesThePositionWithoutCaptureOrRepaint) {
+    ShowFrame(360, 288, 720, 576);
+    viewState.multi = 2;
+    viewState.screen = 1;
+    EXPECT_EQ(Send(WM_LBUTTONDOWN, leftButton, Point(-300, 0x7FFF)), 0);
+    EXPECT_EQ(recording::Calls(), Calls{});  // no SetCapture, no paint, nothing
+    EXPECT_EQ(viewState.dragging, 1);
+    EXPECT_EQ(viewState.lastMouseX, -300);
+    EXPECT_EQ(viewState.lastMouseY, 0x7FFF);
+
+    viewState.screen = 0;
+    EXPECT_EQ(Send(WM_LBUTTONDOWN, leftButton, Point(7, -2)), 0);
+    EXPECT_EQ(recording::Calls(), Calls{"GetClientRect(window)"});
+    EXPECT_EQ(viewState.lastMouseX, 7);
+    EXPECT_EQ(viewState.lastMouseY, -2);
+}
+
+struct PaneRow {
+    int32_t screen;
+    LONG clientRight;
+    int x;
+    bool sourcePane;
+};
+
+TEST_F(WindowMessagesTest, PressChoosesThePaneAndItsFactors) {
+    ShowFrame(360, 288, 720, 576);
+    viewState.multi = 2;
+    const PaneRow rows[] = {
+        {0, 641, 319, true},     // half of 641 is 320
+        {0, 641, 320, false},    //
+        {0, 641, 0, true},       //
+        {0, 641, 640, false},    //
+        {0, 641, -5, true},      // a negative x lies left of any pane border
+        {0, 641, -32768, true},  // 0x8000
+        {0, 640, 319, true},     //
+        {0, 640, 320, false},    //
+        {0, -3, -2, true},       // half of -3 is -1 (toward zero)
+        {0, -3, -1, false},      //
+        {1, 641, 600, true},     // source alone: every press is on the source
+        {2, 641, 10, false},     // filtered alone
+        {7, 641, 10, false},     // an unclamped mode counts as filtered
+        {-1, 641, 10, false},    //
+    };
+    for (const PaneRow& row : rows) {
+        SCOPED_TRACE(testing::Message()
+                     << "screen " << row.screen << " right " << row.clientRight << " x " << row.x);
+        viewState.screen = row.screen;
+        recording::answers().clientRect = {0, 0, row.clientRight, 300};
+        recording::Calls().clear();
+        viewState.dragScaleX = viewState.dragScaleY = -1.0f;
+        EXPECT_EQ(Send(WM_LBUTTONDOWN, leftButton, Point(row.x, 10)), 0);
+        EXPECT_EQ(recording::Calls(), row.screen == 0 ? Calls{"GetClientRect(window)"} : Calls{});
+        EXPECT_EQ(viewState.dragScaleX, row.sourcePane ? 2.0f : 1.0f);
+        EXPECT_EQ(viewState.dragScaleY, row.sourcePane ? 2.0f : 1.0f);
+    }
+}
+
+TEST_F(WindowMessagesTest, SourcePaneFactorsAreSinglePrecisionQuotientsOfTheHeaderSizes) {
+    ShowFrame(360, 270, 640, 480);
+    viewState.multi = 1;
+    viewState.screen = 1;
+    Send(WM_LBUTTONDOWN, leftButton, Point(10, 10));
+    EXPECT_EQ(viewState.dragScaleX, 0x1.c71c72p+0f);  // 640 / 360
+    EXPECT_EQ(viewState.dragScaleY, 0x1.c71c72p+0f);  // 480 / 270
+
+    // Sizes beyond float precision: the exact quotient is rounded once, not
+    // each size first (which would give 0x1.99999ap+21 for the width).
+    frameStore.sourceInfo.bmiHeader.biWidth = 16777217;
+    frameStore.filteredInfo.bmiHeader.biWidth = 5;
+    frameStore.sourceInfo.bmiHeader.biHeight = 3;
+    frameStore.filteredInfo.bmiHeader.biHeight = 16777217;
+    Send(WM_LBUTTONDOWN, leftButton, Point(10, 10));
+    EXPECT_EQ(viewState.dragScaleX, 3355443.5f);
+    EXPECT_EQ(viewState.dragScaleY, static_cast<float>(3.0 / 16777217.0));
+}
+
+TEST_F(WindowMessagesTest, SecondPressRestartsTheDragWithNewPaneAndPosition) {
+    ShowFrame(360, 288, 720, 576);
+    viewState.multi = 2;
+    recording::answers().clientRect = {0, 0, 641, 300};
+    Send(WM_LBUTTONDOWN, leftButton, Point(10, 20));
+    ASSERT_EQ(viewState.dragScaleX, 2.0f);
+    Send(WM_LBUTTONDOWN, leftButton, Point(500, 30));
+    EXPECT_EQ(viewState.dragging, 1);
+    EXPECT_EQ(viewState.lastMouseX, 500);
+    EXPECT_EQ(viewState.lastMouseY, 30);
+    EXPECT_EQ(viewState.dragScaleX, 1.0f);
+    EXPECT_EQ(viewState.dragScaleY, 1.0f);
+}
+
+// ---- Drag moves ------------------------------------------------------------
+
+struct WorkedDragRow {
+    const char* pane;
+    int pressX;
+    float centerX;
+    float centerY;
+};
+
+TEST_F(WindowMessagesTest, MoveShiftsTheCentreByDistanceOverMagnificationAndFactor) {
+    // 720 x 576 source beside its 360 x 288 filtered picture, magnified twice,
+    // moved 8 right and 4 down.
+    const WorkedDragRow rows[] = {{"left pane", 100, 178.0f, 143.0f},
+                                  {"right pane", 400, 176.0f, 142.0f}};
+    for (const WorkedDragRow& row : rows) {
+        SCOPED_TRACE(row.pane);
+        SetUp();
+        ShowFrame(360, 288, 720, 576);
+        recording::answers().clientRect = {0, 0, 641, 300};
+        viewState.multi = 2;
+        CentreAt(180, 144);
+        Send(WM_LBUTTONDOWN, leftButton, Point(row.pressX, 50));
+        recording::Calls().clear();
+        EXPECT_EQ(Send(WM_MOUSEMOVE, leftButton, Point(row.pressX + 8, 54)), 0);
+        EXPECT_EQ(viewState.centerX, row.centerX);
+        EXPECT_EQ(viewState.centerY, row.centerY);
+        EXPECT_EQ(viewState.lastMouseX, row.pressX + 8);
+        EXPECT_EQ(viewState.lastMouseY, 54);
+        EXPECT_TRUE(OnlyOneRepaint());
+        EXPECT_TRUE(Drew());
+        TearDown();
+    }
+}
+
+TEST_F(WindowMessagesTest, MoveIsEvaluatedInDoubleInOrderAndRoundedOnceWhenStored) {
+    // Source pane factor 352/240, stored as 0x1.777778p+0: 3 - 22/5/factor in
+    // double is 0x1.1745dp-24. Float arithmetic or a float quotient gives 0,
+    // dividing by the factor before the magnification 0x1.1745d2p-24.
+    ShowFrame(240, 288, 352, 288);
+    viewState.multi = 5;
+    CentreAt(3, 100);
+    Send(WM_LBUTTONDOWN, leftButton, Point(10, 10));
+    ASSERT_EQ(viewState.dragScaleX, 0x1.777778p+0f);
+    Send(WM_MOUSEMOVE, leftButton, Point(32, 10));
+    EXPECT_EQ(viewState.centerX, 0x1.1745dp-24f);
+    EXPECT_EQ(viewState.centerY, 100.0f);
+
+    // Source pane factor 2: 1 - (-20)/3/2 in double is 0x1.155556p+2, in
+    // float arithmetic 0x1.155554p+2.
+    SetUp();
+    ShowFrame(360, 288, 720, 576);
+    viewState.multi = 3;
+    CentreAt(1, 1);
+    Send(WM_LBUTTONDOWN, leftButton, Point(40, 40));
+    Send(WM_MOUSEMOVE, leftButton, Point(20, 20));
+    EXPECT_EQ(viewState.centerX, 0x1.155556p+2f);
+    EXPECT_EQ(viewState.centerY, 0x1.155556p+2f);
+}
+
+TEST_F(WindowMessagesTest, EveryAppliedMoveRepaints) {
+    ShowFrame(360, 288, 720, 576);
+    viewState.screen = 2;
+    viewState.multi = 1;
+    CentreAt(100, 100);
+    Send(WM_LBUTTONDOWN, leftButton, Point(50, 50));
+    const int moves[][2] = {{51, 50}, {53, 47}, {53, 47}, {40, 60}};
+    for (const auto& move : moves) {
+        recording::Calls().clear();
+        // Other key bits beside MK_LBUTTON do not matter.
+        Send(WM_MOUSEMOVE, leftButton | 0x0004 | 0x0008, Point(move[0], move[1]));
+        EXPECT_TRUE(OnlyOneRepaint());
+    }
+    EXPECT_EQ(viewState.centerX, 110.0f);
+    EXPECT_EQ(viewState.centerY, 90.0f);
+}
+
+TEST_F(WindowMessagesTest, MoveWithoutLeftButtonEndsTheDrag) {
+    ShowFrame(360, 288, 720, 576);
+    viewState.screen = 2;
+    viewState.multi = 1;
+    CentreAt(100, 100);
+    Send(WM_LBUTTONDOWN, leftButton, Point(50, 50));
+    for (WPARAM keys : {WPARAM{0}, WPARAM{0x0002}, WPARAM{0xFFFE}}) {
+        SCOPED_TRACE(keys);
+        viewState.dragging = 1;
+        EXPECT_EQ(Send(WM_MOUSEMOVE, keys, Point(70, 70)), 0);
+        EXPECT_EQ(viewState.dragging, 0);
+        EXPECT_EQ(recording::Calls(), Calls{});
+    }
+    const ViewState before = viewState;
+    EXPECT_EQ(Send(WM_MOUSEMOVE, leftButton, Point(90, 90)), 0);
+    EXPECT_EQ(recording::Calls(), Calls{});
+    EXPECT_EQ(ViewFields(viewState), ViewFields(before));
+}
+
+TEST_F(WindowMessagesTest, ButtonReleaseEndsTheDragWithoutRepaint) {
+    ShowFrame(360, 288, 720, 576);
+    viewState.screen = 2;
+    viewState.multi = 1;
+    CentreAt(100, 100);
+    Send(WM_LBUTTONDOWN, leftButton, Point(50, 50));
+    EXPECT_EQ(Send(WM_LBUTTONUP, 0, Point(50, 50)), 0);
+    EXPECT_EQ(viewState.dragging, 0);
+    EXPECT_EQ(recording::Calls(), Calls{});
+    const ViewState before = viewState;
+    Send(WM_MOUSEMOVE, leftButton, Point(60, 60));
+    EXPECT_EQ(recording::Calls(), Calls{});
+    EXPECT_EQ(ViewFields(viewState), ViewFields(before));
+}
+
+TEST_F(WindowMessagesTest, MovesInFitModeWaitAndTheWholeDistanceAppliesLater) {
+    ShowFrame(360, 288, 720, 576);
+    recording::answers().clientRect = {0, 0, 641, 300};
+    viewState.multi = 2;
+    CentreAt(180, 144);
+    Send(WM_LBUTTONDOWN, leftButton, Point(400, 50));
+    Send(WM_MOUSEMOVE, leftButton, Point(408, 50));
+    ASSERT_EQ(viewState.centerX, 176.0f);
+
+    Send(WM_COMMAND, 32774);  // fit
+    recording::Calls().clear();
+    const ViewState before = viewState;
+    for (int x : {430, 450}) {
+        EXPECT_EQ(Send(WM_MOUSEMOVE, leftButton, Point(x, x - 380)), 0);
+        EXPECT_EQ(recording::Calls(), Calls{});
+        EXPECT_EQ(ViewFields(viewState), ViewFields(before));
+    }
+    viewState.multi = -4;  // an unclamped stored value counts as fit too
+    Send(WM_MOUSEMOVE, leftButton, Point(455, 75));
+    EXPECT_EQ(recording::Calls(), Calls{});
+    EXPECT_EQ(viewState.lastMouseX, 408);
+    EXPECT_EQ(viewState.lastMouseY, 50);
+
+    viewState.multi = 0;
+    Send(WM_COMMAND, 32776);  // x2 again, button still held
+    recording::Calls().clear();
+    Send(WM_MOUSEMOVE, leftButton, Point(460, 80));
+    EXPECT_EQ(viewState.centerX, 150.0f);  // 176 - 52 / 2
+    EXPECT_EQ(viewState.centerY, 129.0f);  // 144 - 30 / 2
+    EXPECT_TRUE(OnlyOneRepaint());
+}
+
+TEST_F(WindowMessagesTest, NegativeHalvesCountInTheDistance) {
+    ShowFrame(360, 288, 720, 576);
+    viewState.screen = 2;
+    viewState.multi = 1;
+    CentreAt(100, 100);
+    Send(WM_LBUTTONDOWN, leftButton, Point(5, 3));
+    Send(WM_MOUSEMOVE, leftButton, Point(-3, -1));
+    EXPECT_EQ(viewState.centerX, 108.0f);
+    EXPECT_EQ(viewState.centerY, 104.0f);
+    EXPECT_EQ(viewState.lastMouseX, -3);
+    EXPECT_EQ(viewState.lastMouseY, -1);
+
+    // From one end of the 16-bit range to the other: 65535 pixels, not 1. No
+    // video open, so the paint leaves the stored centre unclamped.
+    fakeHost.editing = 0;
+    Send(WM_LBUTTONDOWN, leftButton, Point(32767, -32768));
+    Send(WM_MOUSEMOVE, leftButton, Point(-32768, 32767));
+    EXPECT_EQ(viewState.centerX, 108.0f + 65535.0f);
+    EXPECT_EQ(viewState.centerY, 104.0f - 65535.0f);
+}
+
+TEST_F(WindowMessagesTest, PaintKeepsADraggedCentreInsideTheFilteredPicture) {
+    ShowFrame(360, 288, 720, 576);
+    viewState.screen = 2;
+    viewState.multi = 1;
+    CentreAt(10, 280);
+    Send(WM_LBUTTONDOWN, leftButton, Point(100, 100));
+    Send(WM_MOUSEMOVE, leftButton, Point(150, 50));
+    EXPECT_EQ(viewState.centerX, 0.0f);
+    EXPECT_EQ(viewState.centerY, 288.0f);
+}
+
+// ---- Wheel -----------------------------------------------------------------
+
+struct WheelRow {
+    int32_t multi;
+    WPARAM wParam;
+    int32_t expected;
+};
+
+TEST_F(WindowMessagesTest, WheelStepsTheMagnificationOncePerMessage) {
+    const WheelRow rows[] = {
+        {3, Wheel(120), 2},
+        {3, Wheel(0), 2},
+        {3, Wheel(-120), 4},
+        {3, Wheel(1200), 2},
+        {3, Wheel(-1200), 4},
+        {3, Wheel(32767), 2},
+        {3, Wheel(-32768), 4},
+        {3, Wheel(-1), 4},
+        {0, Wheel(120), 0},
+        {0, Wheel(0), 0},
+        {0, Wheel(-120), 1},
+        {1, Wheel(120), 0},
+        {9, Wheel(-120), 10},
+        {10, Wheel(-120), 10},
+        {10, Wheel(120), 9},
+        // Key bits in the low half do not count toward the delta.
+        {3, Wheel(0, 0xFFFF), 2},
+        {3, Wheel(-120, 0x0001), 4},
+        // Unclamped stored values: the step, then the paint's clamp.
+        {15, Wheel(-120), 10},
+        {-3, Wheel(120), 0},
+        {-3, Wheel(-120), 0},
+    };
+    for (const WheelRow& row : rows) {
+        SCOPED_TRACE(testing::Message()
+                     << "multi " << row.multi << " wParam " << std::hex << row.wParam);
+        viewState.multi = row.multi;
+        recording::Calls().clear();
+        EXPECT_EQ(Send(WM_MOUSEWHEEL, row.wParam, Point(5, 5)), 0);
+        EXPECT_EQ(viewState.multi, row.expected);
+        EXPECT_TRUE(OnlyOneRepaint());
+    }
+}
+
+TEST_F(WindowMessagesTest, WheelKeepsTheCentreAndShowsTheNewMagnification) {
+    ShowFrame(360, 288, 720, 576);
+    viewState.multi = 2;
+    CentreAt(50, 60);
+    Send(WM_MOUSEWHEEL, Wheel(-120));
+    EXPECT_EQ(Title(), compareTitle + "x3");
+    EXPECT_TRUE(Drew());
+    EXPECT_EQ(viewState.centerX, 50.0f);
+    EXPECT_EQ(viewState.centerY, 60.0f);
+}
+
+// ---- Right button ----------------------------------------------------------
+
+TEST_F(WindowMessagesTest, RightButtonReleaseCyclesSourceAndFilteredAfterCompare) {
+    const std::pair<int32_t, std::string> steps[] = {{1, sourceTitle},
+                                                     {2, filteredTitle},
+                                                     {1, sourceTitle},
+                                                     {2, filteredTitle},
+                                                     {1, sourceTitle}};
+    for (const auto& step : steps) {
+        recording::Calls().clear();
+        EXPECT_EQ(Send(WM_RBUTTONUP, 0, Point(5, 5)), 0);
+        EXPECT_EQ(viewState.screen, step.first);
+        EXPECT_TRUE(OnlyOneRepaint());
+        EXPECT_EQ(Title(), step.second + fitTitle);
+    }
+}
+
+TEST_F(WindowMessagesTest, RightButtonStepsUnclampedModesBeforeThePaintClamps) {
+    const std::pair<int32_t, int32_t> rows[] = {{7, 1}, {-5, 0}, {-1, 0}, {2, 1}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.first);
+        viewState.screen = row.first;
+        Send(WM_RBUTTONUP);
+        EXPECT_EQ(viewState.screen, row.second);
+    }
+}
+
+TEST_F(WindowMessagesTest, RightButtonPressDoesNothing) {
+    ShowFrame(360, 288, 720, 576);
+    const ViewState before = viewState;
+    EXPECT_EQ(Send(rightButtonDown, 0x0002, Point(5, 5)), 0);
+    EXPECT_EQ(recording::Calls(), Calls{});
+    EXPECT_EQ(ViewFields(viewState), ViewFields(before));
+}
+
+// ---- Buffer notifications --------------------------------------------------
+
+struct SyncRow {
+    const char* name;
+    UINT message;
+    int shown;
+    bool buffersBefore;
+    int result;
+    bool buffersAfter;
+    Calls calls;
+};
+
+TEST_F(WindowMessagesTest, BufferSyncFollowsTheWindowsVisibility) {
+    const Calls allocate = {"isWindowShown(filter)", "getSystemInfo(null)",
+                            "VirtualAlloc(null, 921600, 0x1000, 4)",
+                            "VirtualAlloc(null, 921600, 0x1000, 4)"};
+    const Calls keep = {"isWindowShown(filter)", "getSystemInfo(null)"};
+    const Calls release = {"isWindowShown(filter)", "VirtualFree(sourcePixels, 0, 0x8000)",
+                           "VirtualFree(filteredPixels, 0, 0x8000)"};
+    const SyncRow rows[] = {
+        {"opened, shown, none yet", 1125, 1, false, 1, true, allocate},
+        {"opened, shown, buffers kept", 1125, 1, true, 1, true, keep},
+        {"opened, shown as 2", 1125, 2, false, 1, true, allocate},
+        {"opened, shown as -1", 1125, -1, true, 1, true, keep},
+        {"opened, hidden, buffers kept", 1125, 0, true, 0, true, {"isWindowShown(filter)"}},
+        {"opened, hidden, none", 1125, 0, false, 0, false, {"isWindowShown(filter)"}},
+        {"shown, none yet", 1134, 1, false, 1, true, allocate},
+        {"shown, buffers kept", 1134, 1, true, 1, true, keep},
+        {"hidden, buffers released", 1134, 0, true, 0, false, release},
+        {"hidden, none", 1134, 0, false, 0, false, {"isWindowShown(filter)"}},
+    };
+    for (const SyncRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        SetUp();
+        if (row.buffersBefore) {
+            AllocateImageBuffers(filter);
+            recording::Name(frameStore.sourcePixels, "sourcePixels");
+            recording::Name(frameStore.filteredPixels, "filteredPixels");
+        }
+        uint8_t* const source = frameStore.sourcePixels;
+        frameStore.sourceFrameNumber = 7;
+        fakeHost.windowShown = row.shown;
+        recording::Calls().clear();
+        EXPECT_EQ(Send(row.message), row.result);
+        EXPECT_EQ(recording::Calls(), row.calls);
+        EXPECT_EQ(frameStore.sourceFrameNumber, -1);
+        EXPECT_EQ(frameStore.sourcePixels != nullptr, row.buffersAfter);
+        EXPECT_EQ(frameStore.filteredPixels != nullptr, row.buffersAfter);
+        if (row.buffersBefore && row.buffersAfter) EXPECT_EQ(frameStore.sourcePixels, source);
+        TearDown();
+    }
+}
+
+TEST_F(WindowMessagesTest, BufferSyncAnswersOneEvenWhenAllocationFails) {
+    recording::answers().failAllocations = true;
+    EXPECT_EQ(Send(notifyVideoOpened), 1);
+    EXPECT_EQ(Send(notifyShownOrHidden), 1);
+    EXPECT_EQ(frameStore.sourcePixels, nullptr);
+    EXPECT_EQ(frameStore.filteredPixels, nullptr);
+}
+
+TEST_F(WindowMessagesTest, SyncMakesTheNextFrameFetchTheSourceAgain) {
+    ShowFrame(360, 288, 720, 576);
+    FrameProcInfo info = Frame(360, 288, 720, 576);
+    for (UINT message : {UINT{notifyVideoOpened}, UINT{notifyShownOrHidden}}) {
+        SCOPED_TRACE(message);
+        Send(message);
+        recording::Calls().clear();
+        ProcessFrame(filter, &info);
+        EXPECT_EQ(std::count(recording::Calls().begin(), recording::Calls().end(),
+                             "getSourcePixels(edit, 0, sourcePixels, 0)"),
+                  1);
+    }
+}
+
+TEST_F(WindowMessagesTest, VideoClosedReleasesThenFillsTheBackground) {
+    fakeHost.currentFrame = 12;
+    ShowFrame(360, 288, 720, 576);
+    ASSERT_EQ(frameStore.sourceFrameNumber, 12);
+    EXPECT_EQ(Send(notifyVideoClosed), 0);
+    Calls& calls = recording::Calls();
+    ASSERT_GE(calls.size(), 2u);
+    EXPECT_EQ(calls[0], "VirtualFree(sourcePixels, 0, 0x8000)");
+    EXPECT_EQ(calls[1], "VirtualFree(filteredPixels, 0, 0x8000)");
+    calls.erase(calls.begin(), calls.begin() + 2);
+    EXPECT_TRUE(OnlyOneRepaint());
+    EXPECT_FALSE(Drew());
+    EXPECT_EQ(calls[calls.size() - 2], "FillRect(dc, {0,0,320,106}, 11)");
+    EXPECT_EQ(frameStore.sourcePixels, nullptr);
+    EXPECT_EQ(frameStore.filteredPixels, nullptr);
+    EXPECT_EQ(frameStore.sourceFrameNumber, 12);
+    EXPECT_EQ(recording::LiveAllocations(), 0u);
+}
+
+TEST_F(WindowMessagesTest, AfterReleaseNoDragStartsAlthoughAFrameWasCaptured) {
+    ShowFrame(360, 288, 720, 576);
+    viewState.multi = 2;
+    Send(notifyVideoClosed);
+    recording::Calls().clear();
+    EXPECT_EQ(frameStore.frameCaptured, 1);
+    Send(WM_LBUTTONDOWN, leftButton, Point(10, 10));
+    EXPECT_EQ(viewState.dragging, 0);
+    EXPECT_EQ(recording::Calls(), Calls{});
+}
+
+TEST_F(WindowMessagesTest, AttachMenuLoadsSetsAndDrawsTheMenu) {
+    EXPECT_EQ(Send(notifyAttachMenu), 0);
+    EXPECT_EQ(recording::Calls(),
+              (Calls{"LoadMenuA(instance, 2000)", "SetMenu(window, menu)", "DrawMenuBar(window)"}));
+    // A failed load is passed on untested.
+    recording::answers().menu = nullptr;
+    recording::Calls().clear();
+    EXPECT_EQ(Send(notifyAttachMenu), 0);
+    EXPECT_EQ(recording::Calls(),
+              (Calls{"LoadMenuA(instance, 2000)", "SetMenu(window, null)", "DrawMenuBar(window)"}));
+}
+
+// ---- Host preview ----------------------------------------------------------
+
+TEST_F(WindowMessagesTest, PreviewMovesRepaintOnlyWhileMagnifiedAndPressed) {
+    ShowFrame(360, 288, 720, 576);
+    EXPECT_EQ(Send(notifyPreviewPress, 0, Point(100, 100)), 0);
+    EXPECT_EQ(viewState.mainMouseDown, 1);
+    EXPECT_EQ(Send(notifyPreviewMove, 0, Point(110, 100)), 0);
+    EXPECT_EQ(recording::Calls(), Calls{});
+
+    Send(WM_COMMAND, 32776);
+    recording::Calls().clear();
+    EXPECT_EQ(Send(notifyPreviewMove, 0, Point(120, 90)), 0);
+    EXPECT_TRUE(OnlyOneRepaint());
+    EXPECT_EQ(viewState.centerX, 120.0f);
+    EXPECT_EQ(viewState.centerY, 90.0f);
+
+    recording::Calls().clear();
+    EXPECT_EQ(Send(notifyPreviewRelease, 0, Point(130, 80)), 0);
+    EXPECT_EQ(viewState.mainMouseDown, 0);
+    EXPECT_EQ(Send(notifyPreviewMove, 0, Point(130, 80)), 0);
+    EXPECT_EQ(recording::Calls(), Calls{});
+    EXPECT_EQ(viewState.centerX, 120.0f);
+}
+
+struct PreviewRow {
+    int x;
+    int y;
+    float centerX;
+    float centerY;
+};
+
+TEST_F(WindowMessagesTest, PreviewPointBecomesTheClampedCentre) {
+    ShowFrame(320, 240, 640, 480);
+    viewState.multi = 3;
+    const PreviewRow rows[] = {{100, 50, 100.0f, 50.0f},      {-7, 300, 0.0f, 240.0f},
+                               {320, 240, 320.0f, 240.0f},    {400, -10, 320.0f, 0.0f},
+                               {-32768, 32767, 0.0f, 240.0f}, {319, 1, 319.0f, 1.0f}};
+    for (UINT message : {UINT{notifyPreviewPress}, UINT{notifyPreviewMove}}) {
+        for (const PreviewRow& row : rows) {
+            SCOPED_TRACE(testing::Message() << message << " at " << row.x << ", " << row.y);
+            recording::Calls().clear();
+            EXPECT_EQ(Send(message, 0, Point(row.x, row.y)), 0);
+            EXPECT_TRUE(OnlyOneRepaint());
+            EXPECT_TRUE(Drew());
+            EXPECT_EQ(viewState.centerX, row.centerX);
+            EXPECT_EQ(viewState.centerY, row.centerY);
+            EXPECT_EQ(viewState.mainMouseDown, 1);
+        }
+    }
+}
+
+TEST_F(WindowMessagesTest, PreviewPointLeavesTheCentreWithoutAnOpenVideo) {
+    ShowFrame(320, 240, 640, 480);
+    viewState.multi = 3;
+    CentreAt(40, 30);
+    fakeHost.editing = 0;
+    EXPECT_EQ(Send(notifyPreviewPress, 0, Point(200, 100)), 0);
+    EXPECT_TRUE(OnlyOneRepaint());
+    EXPECT_FALSE(Drew());
+    EXPECT_EQ(viewState.mainMouseDown, 1);
+    EXPECT_EQ(viewState.centerX, 40.0f);
+    EXPECT_EQ(viewState.centerY, 30.0f);
+}
+
+// ---- Through the host's callbacks -------------------------------------------
+
+TEST_F(WindowMessagesTest, SessionFromStartToEndStoresTheChosenView) {
+    fakeHost.settings = {{"Screen", 1}, {"Multi", 4}};
+    fakeHost.maxWidth = 720;
+    fakeHost.maxHeight = 576;
+    fakeHost.displayedPixels.assign(360 * 288 * 3, 0x44);
+    fakeHost.sourceBytes = 720 * 576 * 3;
+    recording::answers().clientRect = {0, 0, 641, 300};
+    const auto message = [&](UINT number, WPARAM wParam = 0, LPARAM lParam = 0) {
+        return filter->windowProc(testWindow, number, wParam, lParam, testEdit, filter);
+    };
+
+    EXPECT_EQ(filter->initProc(filter), 1);
+    EXPECT_EQ(message(notifyAttachMenu), 0);
+    EXPECT_EQ(message(notifyVideoOpened), 1);
+    FrameProcInfo info = Frame(360, 288, 720, 576);
+    recording::Calls().clear();
+    EXPECT_EQ(filter->frameProc(filter, &info), 1);
+    EXPECT_EQ(Title(), sourceTitle + "x4");
+    EXPECT_TRUE(Drew());
+
+    message(WM_COMMAND, 32771);
+    message(WM_COMMAND, 32776);
+    EXPECT_EQ(Title(), compareTitle + "x2");
+    message(notifyPreviewPress, 0, Point(180, 144));
+    message(notifyPreviewRelease);
+    message(WM_LBUTTONDOWN, leftButton, Point(100, 50));
+    message(WM_MOUSEMOVE, leftButton, Point(108, 54));
+    message(WM_LBUTTONUP, 0, Point(108, 54));
+    EXPECT_EQ(viewState.centerX, 178.0f);
+    EXPECT_EQ(viewState.centerY, 143.0f);
+    recording::Calls().clear();
+    message(WM_MOUSEWHEEL, Wheel(-120));
+    EXPECT_EQ(Title(), compareTitle + "x3");
+    EXPECT_TRUE(Drew());
+
+    EXPECT_EQ(filter->exitProc(filter), 1);
+    EXPECT_EQ(fakeHost.settings, (std::map<std::string, int>{{"Multi", 3}, {"Screen", 0}}));
+    EXPECT_EQ(recording::LiveAllocations(), 0u);
+}
+
+}  // namespace

@@ -25,9 +25,10 @@ void HandleCommand(FilterTable* filter, EditHandle editHandle, WPARAM wParam) {
 }
 
 // Picture pixels per filtered-picture pixel: the factor by which a pointer
-// distance in the pane is turned into a move of the pan centre.
+// distance in the pane is turned into a move of the pan centre. The quotient
+// is rounded to float once, not each size first.
 float DragScale(LONG pictureSize, LONG filteredSize) {
-    return static_cast<float>(pictureSize) / static_cast<float>(filteredSize);
+    return static_cast<float>(static_cast<double>(pictureSize) / filteredSize);
 }
 
 void StartDrag(HWND window, LPARAM lParam) {
