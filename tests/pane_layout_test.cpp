@@ -1,1 +1,512 @@
-// Tests land here.
+// Pane geometry: client split, pan-centre clamping and the layout of each pane, checked to the
+// pixel against hand-computed layouts, plus invariants over random inputs.
+#include "view/pane_layout.h"
+
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <ostream>
+#include <random>
+#include <string>
+
+namespace {
+
+constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
+constexpr float kInfinity = std::numeric_limits<float>::infinity();
+
+std::string Describe(const RECT& rect) {
+    return std::to_string(rect.left) + ", " + std::to_string(rect.top) + ", " +
+           std::to_string(rect.right) + ", " + std::to_string(rect.bottom);
+}
+
+// Same notation as the layout tables: destination / source / fill.
+std::string Describe(const PaneLayout& layout) {
+    return std::to_string(layout.xDest) + ", " + std::to_string(layout.yDest) + ", " +
+           std::to_string(layout.destWidth) + ", " + std::to_string(layout.destHeight) + " / " +
+           std::to_string(layout.xSrc) + ", " + std::to_string(layout.ySrc) + ", " +
+           std::to_string(layout.srcWidth) + ", " + std::to_string(layout.srcHeight) + " / " +
+           (layout.fillPane ? "true" : "false");
+}
+
+bool SameRect(const RECT& a, const RECT& b) {
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+::testing::AssertionResult LayoutIs(const std::string& name, const PaneLayout& actual,
+                                    const PaneLayout& expected) {
+    const bool same = actual.xDest == expected.xDest && actual.yDest == expected.yDest &&
+                      actual.destWidth == expected.destWidth &&
+                      actual.destHeight == expected.destHeight && actual.xSrc == expected.xSrc &&
+                      actual.ySrc == expected.ySrc && actual.srcWidth == expected.srcWidth &&
+                      actual.srcHeight == expected.srcHeight &&
+                      actual.fillPane == expected.fillPane;
+    if (same) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << name << "\n  expected: " << Describe(expected)
+                                         << "\n    actual: " << Describe(actual);
+}
+
+RECT Client(int32_t width, int32_t height) { return RECT{0, 0, width, height}; }
+
+enum Side { sourceSide, filteredSide };
+
+// One pane of one paint: the client area and view mode give the pane through SplitClientArea,
+// which must equal `pane` and `align`; the source pane shows the source picture, the filtered
+// pane the filtered one.
+struct PaneCase {
+    const char* name;
+    int32_t clientWidth;
+    int32_t clientHeight;
+    int32_t screen;
+    Side side;
+    RECT pane;
+    PaneAlign align;
+    int32_t sourceWidth;
+    int32_t sourceHeight;
+    int32_t filteredWidth;
+    int32_t filteredHeight;
+    int32_t multi;
+    float centerX;
+    float centerY;
+    PaneLayout expected;
+};
+
+void PrintTo(const PaneCase& row, std::ostream* out) { *out << row.name; }
+
+std::string RowName(const ::testing::TestParamInfo<PaneCase>& info) {
+    std::string name;
+    bool wordStart = true;
+    for (const char* c = info.param.name; *c != '\0'; ++c) {
+        const unsigned char letter = static_cast<unsigned char>(*c);
+        if (std::isalnum(letter)) name += wordStart ? static_cast<char>(std::toupper(letter)) : *c;
+        wordStart = !std::isalnum(letter);
+    }
+    return name;
+}
+
+void CheckPaneCase(const PaneCase& row) {
+    const ClientSplit split =
+        SplitClientArea(Client(row.clientWidth, row.clientHeight), row.screen);
+    const bool source = row.side == sourceSide;
+    ASSERT_TRUE(source ? split.hasSourcePane : split.hasFilteredPane) << row.name;
+    const RECT& pane = source ? split.sourcePane : split.filteredPane;
+    EXPECT_TRUE(SameRect(pane, row.pane))
+        << row.name << ": pane " << Describe(pane) << ", expected " << Describe(row.pane);
+    const PaneAlign align = source ? split.sourceAlign : split.filteredAlign;
+    EXPECT_EQ(align, row.align) << row.name;
+    const PaneLayout layout =
+        ComputePaneLayout(pane, align, source ? row.sourceWidth : row.filteredWidth,
+                          source ? row.sourceHeight : row.filteredHeight, row.filteredWidth,
+                          row.filteredHeight, row.multi, row.centerX, row.centerY);
+    EXPECT_TRUE(LayoutIs(row.name, layout, row.expected));
+}
+
+// Rows: name; client width, height, screen, pane side; expected pane and alignment;
+// source width, height, filtered width, height, multi, centre x, y; expected layout as
+// xDest, yDest, destWidth, destHeight / xSrc, ySrc, srcWidth, srcHeight / fillPane.
+// clang-format off
+
+// 320 x 106 client (the window's initial size) and 640 x 480 pictures unless the row says
+// otherwise.
+const PaneCase kWorkedExamples[] = {
+    {"compare fit source", 320, 106, 0, sourceSide, {0, 0, 158, 106}, alignRight,
+     640, 480, 640, 480, 0, 0.0f, 0.0f, {17, 0, 141, 106, 0, 0, 640, 480, true}},
+    {"compare fit filtered", 320, 106, 0, filteredSide, {162, 0, 320, 106}, alignLeft,
+     640, 480, 640, 480, 0, 0.0f, 0.0f, {162, 0, 141, 106, 0, 0, 640, 480, true}},
+    {"compare x2 middle source", 320, 106, 0, sourceSide, {0, 0, 158, 106}, alignRight,
+     640, 480, 640, 480, 2, 320.0f, 240.0f, {0, 0, 158, 106, 281, 213, 79, 53, false}},
+    {"compare x2 middle filtered", 320, 106, 0, filteredSide, {162, 0, 320, 106}, alignLeft,
+     640, 480, 640, 480, 2, 320.0f, 240.0f, {162, 0, 158, 106, 281, 213, 79, 53, false}},
+    {"compare x2 corner source", 320, 106, 0, sourceSide, {0, 0, 158, 106}, alignRight,
+     640, 480, 640, 480, 2, 10.0f, 470.0f, {0, 0, 158, 106, 0, 0, 79, 53, false}},
+    {"compare x2 corner filtered", 320, 106, 0, filteredSide, {162, 0, 320, 106}, alignLeft,
+     640, 480, 640, 480, 2, 10.0f, 470.0f, {162, 0, 158, 106, 0, 0, 79, 53, false}},
+    {"compare x2 filtered half size source", 320, 106, 0, sourceSide, {0, 0, 158, 106}, alignRight,
+     640, 480, 320, 240, 2, 160.0f, 120.0f, {0, 0, 158, 106, 281, 213, 79, 53, false}},
+    {"compare x2 filtered half size filtered", 320, 106, 0, filteredSide, {162, 0, 320, 106},
+     alignLeft,
+     640, 480, 320, 240, 2, 160.0f, 120.0f, {162, 0, 158, 106, 121, 93, 79, 53, false}},
+    {"source only fit", 320, 106, 1, sourceSide, {0, 0, 320, 106}, alignCenter,
+     640, 480, 640, 480, 0, 0.0f, 0.0f, {89, 0, 141, 106, 0, 0, 640, 480, true}},
+    {"source only x3 near right edge", 320, 106, 1, sourceSide, {0, 0, 320, 106}, alignCenter,
+     640, 480, 640, 480, 3, 600.0f, 20.0f, {0, 0, 320, 106, 534, 442, 106, 35, false}},
+    {"compare fit 704x396 source", 320, 106, 0, sourceSide, {0, 0, 158, 106}, alignRight,
+     704, 396, 704, 396, 0, 0.0f, 0.0f, {0, 9, 158, 88, 0, 0, 704, 396, true}},
+    {"client 640x480 compare x1 source", 640, 480, 0, sourceSide, {0, 0, 318, 480}, alignRight,
+     320, 240, 320, 240, 1, 0.0f, 0.0f, {0, 120, 318, 240, 0, 0, 318, 240, true}},
+    {"client 640x480 compare x1 filtered", 640, 480, 0, filteredSide, {322, 0, 640, 480}, alignLeft,
+     320, 240, 320, 240, 1, 0.0f, 0.0f, {322, 120, 318, 240, 0, 0, 318, 240, true}},
+    {"client 640x480 filtered only x3", 640, 480, 2, filteredSide, {0, 0, 640, 480}, alignCenter,
+     320, 240, 320, 240, 3, 100.0f, 100.0f, {0, 0, 640, 480, 0, 60, 213, 160, false}},
+};
+
+const PaneCase kFitRatioCases[] = {
+    // Equal ratios take the second branch: the width stays, height = trunc(paneW / aspect).
+    {"equal ratio fills the pane", 320, 240, 1, sourceSide, {0, 0, 320, 240}, alignCenter,
+     640, 480, 640, 480, 0, 0.0f, 0.0f, {0, 0, 320, 240, 0, 0, 640, 480, false}},
+    // 77 x (640 / 154) would truncate to 319; the second branch keeps 320.
+    {"equal ratio keeps the width", 320, 77, 1, sourceSide, {0, 0, 320, 77}, alignCenter,
+     640, 154, 640, 154, 0, 0.0f, 0.0f, {0, 0, 320, 77, 0, 0, 640, 154, false}},
+    // 320 / (640 / 106) is 52.999... in double precision and truncates to 52.
+    {"equal ratio truncates the height", 320, 53, 1, sourceSide, {0, 0, 320, 53}, alignCenter,
+     640, 106, 640, 106, 0, 0.0f, 0.0f, {0, 0, 320, 52, 0, 0, 640, 106, true}},
+    {"720x480 source in compare fit", 320, 106, 0, sourceSide, {0, 0, 158, 106}, alignRight,
+     720, 480, 704, 396, 0, 0.0f, 0.0f, {0, 0, 158, 105, 0, 0, 720, 480, true}},
+    {"704x396 filtered in compare fit", 320, 106, 0, filteredSide, {162, 0, 320, 106}, alignLeft,
+     720, 480, 704, 396, 0, 0.0f, 0.0f, {162, 9, 158, 88, 0, 0, 704, 396, true}},
+};
+
+const PaneCase kMagnifiedCases[] = {
+    // multi x pictureWidth == paneW takes the cropping branch, which shows the whole width.
+    {"magnified width equal to pane", 320, 300, 1, sourceSide, {0, 0, 320, 300}, alignCenter,
+     160, 120, 160, 120, 2, 80.0f, 60.0f, {0, 30, 320, 240, 0, 0, 160, 120, true}},
+    {"x1 small picture centred", 640, 480, 1, sourceSide, {0, 0, 640, 480}, alignCenter,
+     320, 240, 320, 240, 1, 0.0f, 0.0f, {160, 120, 320, 240, 0, 0, 320, 240, true}},
+    // The 318-wide compare panes crop a 320-wide picture around the centre.
+    {"x1 crop around centre source", 640, 480, 0, sourceSide, {0, 0, 318, 480}, alignRight,
+     320, 240, 320, 240, 1, 160.0f, 120.0f, {0, 120, 318, 240, 1, 0, 318, 240, true}},
+    {"x1 crop around centre filtered", 640, 480, 0, filteredSide, {322, 0, 640, 480}, alignLeft,
+     320, 240, 320, 240, 1, 160.0f, 120.0f, {322, 120, 318, 240, 1, 0, 318, 240, true}},
+    {"x1 crop at far edge", 640, 480, 0, sourceSide, {0, 0, 318, 480}, alignRight,
+     320, 240, 320, 240, 1, 320.0f, 240.0f, {0, 120, 318, 240, 2, 0, 318, 240, true}},
+    // viewW 79, viewH 53: the lower limits use the truncated halves 39 and 26, so the top-left
+    // corner starts at column 0 and top row 0 (the exact halves would give 1 and 1).
+    {"odd view at lower limit", 320, 106, 0, sourceSide, {0, 0, 158, 106}, alignRight,
+     640, 480, 640, 480, 2, 0.0f, 0.0f, {0, 0, 158, 106, 0, 427, 79, 53, false}},
+    {"odd view at upper limit", 320, 106, 0, sourceSide, {0, 0, 158, 106}, alignRight,
+     640, 480, 640, 480, 2, 640.0f, 480.0f, {0, 0, 158, 106, 561, 0, 79, 53, false}},
+    {"NaN centre shows the top-left corner", 320, 106, 0, sourceSide, {0, 0, 158, 106}, alignRight,
+     640, 480, 640, 480, 2, kNaN, kNaN, {0, 0, 158, 106, 0, 427, 79, 53, false}},
+    {"infinite centre", 320, 106, 0, sourceSide, {0, 0, 158, 106}, alignRight,
+     640, 480, 640, 480, 2, kInfinity, kInfinity, {0, 0, 158, 106, 561, 0, 79, 53, false}},
+    {"minus infinite centre", 320, 106, 0, sourceSide, {0, 0, 158, 106}, alignRight,
+     640, 480, 640, 480, 2, -kInfinity, -kInfinity, {0, 0, 158, 106, 0, 427, 79, 53, false}},
+    // viewW = 3 / 4 = 0: no column shown, stretched over the whole pane width.
+    {"pane narrower than multi", 3, 106, 1, sourceSide, {0, 0, 3, 106}, alignCenter,
+     640, 480, 640, 480, 4, 320.0f, 240.0f, {0, 0, 3, 106, 320, 227, 0, 26, false}},
+};
+
+const PaneCase kPictureScaleCases[] = {
+    // Filtered picture twice the source: the centre is halved for the source pane.
+    {"filtered larger source", 320, 106, 0, sourceSide, {0, 0, 158, 106}, alignRight,
+     320, 240, 640, 480, 2, 320.0f, 240.0f, {0, 0, 158, 106, 121, 93, 79, 53, false}},
+    {"filtered larger source corner", 320, 106, 0, sourceSide, {0, 0, 158, 106}, alignRight,
+     320, 240, 640, 480, 2, 10.0f, 470.0f, {0, 0, 158, 106, 0, 0, 79, 53, false}},
+    {"filtered larger filtered", 320, 106, 0, filteredSide, {162, 0, 320, 106}, alignLeft,
+     320, 240, 640, 480, 2, 320.0f, 240.0f, {162, 0, 158, 106, 281, 213, 79, 53, false}},
+    // 720 / 704 and 480 / 396: x 500.3 -> 511.67, y 300.7 -> 364.48 in source pixels.
+    {"non-integer ratios source", 320, 106, 0, sourceSide, {0, 0, 158, 106}, alignRight,
+     720, 480, 704, 396, 2, 500.3f, 300.7f, {0, 0, 158, 106, 473, 89, 79, 53, false}},
+    {"non-integer ratios filtered", 320, 106, 0, filteredSide, {162, 0, 320, 106}, alignLeft,
+     720, 480, 704, 396, 2, 500.3f, 300.7f, {162, 0, 158, 106, 461, 68, 79, 53, false}},
+    // 154 x 720 / 704 is exactly 157.5. With the double scaleX, 154 x scaleX + 0.5 is 158.0
+    // (column 158 - 39 = 119); the float32 scaleY is a little smaller and gives 157.99999
+    // (top row 157 - 26 = 131, ySrc 720 - 53 - 131 = 536).
+    {"double scaleX float32 scaleY source", 320, 106, 0, sourceSide, {0, 0, 158, 106}, alignRight,
+     720, 720, 704, 704, 2, 154.0f, 154.0f, {0, 0, 158, 106, 119, 536, 79, 53, false}},
+    {"double scaleX float32 scaleY filtered", 320, 106, 0, filteredSide, {162, 0, 320, 106},
+     alignLeft,
+     720, 720, 704, 704, 2, 154.0f, 154.0f, {162, 0, 158, 106, 115, 523, 79, 53, false}},
+};
+
+const PaneCase kDegenerateAreaCases[] = {
+    // Client width 1: half 0, source pane 0..-2, filtered pane 2..1. Divisions truncate toward
+    // zero: -2 / 1.333 = -1.5 -> -1, -1 / 1.333 -> 0, viewW -1 / 2 -> 0, halfW -1 / 2 -> 0.
+    {"client width 1 fit source", 1, 106, 0, sourceSide, {0, 0, -2, 106}, alignRight,
+     640, 480, 640, 480, 0, 0.0f, 0.0f, {0, 53, -2, -1, 0, 0, 640, 480, true}},
+    {"client width 1 fit filtered", 1, 106, 0, filteredSide, {2, 0, 1, 106}, alignLeft,
+     640, 480, 640, 480, 0, 0.0f, 0.0f, {2, 53, -1, 0, 0, 0, 640, 480, true}},
+    {"client width 1 x2 source", 1, 106, 0, sourceSide, {0, 0, -2, 106}, alignRight,
+     640, 480, 640, 480, 2, 320.0f, 240.0f, {0, 0, -2, 106, 320, 213, -1, 53, false}},
+    {"client width 1 x2 filtered", 1, 106, 0, filteredSide, {2, 0, 1, 106}, alignLeft,
+     640, 480, 640, 480, 2, 320.0f, 240.0f, {2, 0, -1, 106, 320, 213, 0, 53, false}},
+    {"client width 3 fit source", 3, 106, 0, sourceSide, {0, 0, -1, 106}, alignRight,
+     640, 480, 640, 480, 0, 0.0f, 0.0f, {0, 53, -1, 0, 0, 0, 640, 480, true}},
+    // Height 0: the infinite pane ratio in fit mode gives 0 x 0 destinations.
+    {"height 0 fit source", 320, 0, 0, sourceSide, {0, 0, 158, 0}, alignRight,
+     640, 480, 640, 480, 0, 0.0f, 0.0f, {158, 0, 0, 0, 0, 0, 640, 480, true}},
+    {"height 0 fit filtered", 320, 0, 0, filteredSide, {162, 0, 320, 0}, alignLeft,
+     640, 480, 640, 480, 0, 0.0f, 0.0f, {162, 0, 0, 0, 0, 0, 640, 480, true}},
+    {"height 0 fit source only", 320, 0, 1, sourceSide, {0, 0, 320, 0}, alignCenter,
+     640, 480, 640, 480, 0, 0.0f, 0.0f, {160, 0, 0, 0, 0, 0, 640, 480, true}},
+    {"height 0 x2 source", 320, 0, 0, sourceSide, {0, 0, 158, 0}, alignRight,
+     640, 480, 640, 480, 2, 320.0f, 240.0f, {0, 0, 158, 0, 281, 240, 79, 0, false}},
+    {"height 0 x2 filtered", 320, 0, 0, filteredSide, {162, 0, 320, 0}, alignLeft,
+     640, 480, 640, 480, 2, 320.0f, 240.0f, {162, 0, 158, 0, 281, 240, 79, 0, false}},
+    // 0 / 0 is no ratio: second fit branch, nothing to fill.
+    {"empty client fit", 0, 0, 1, sourceSide, {0, 0, 0, 0}, alignCenter,
+     640, 480, 640, 480, 0, 0.0f, 0.0f, {0, 0, 0, 0, 0, 0, 640, 480, false}},
+    // Both headers zero (buffers reserved, nothing captured yet).
+    {"no pictures fit source", 320, 106, 0, sourceSide, {0, 0, 158, 106}, alignRight,
+     0, 0, 0, 0, 0, 0.0f, 0.0f, {0, 53, 158, 0, 0, 0, 0, 0, true}},
+    {"no pictures fit filtered", 320, 106, 0, filteredSide, {162, 0, 320, 106}, alignLeft,
+     0, 0, 0, 0, 0, 0.0f, 0.0f, {162, 53, 158, 0, 0, 0, 0, 0, true}},
+    {"no pictures x2 source", 320, 106, 0, sourceSide, {0, 0, 158, 106}, alignRight,
+     0, 0, 0, 0, 2, 0.0f, 0.0f, {158, 53, 0, 0, 0, 0, 0, 0, true}},
+    {"no pictures x2 filtered", 320, 106, 0, filteredSide, {162, 0, 320, 106}, alignLeft,
+     0, 0, 0, 0, 2, 0.0f, 0.0f, {162, 53, 0, 0, 0, 0, 0, 0, true}},
+    {"no pictures x2 source only", 320, 106, 1, sourceSide, {0, 0, 320, 106}, alignCenter,
+     0, 0, 0, 0, 2, 0.0f, 0.0f, {160, 53, 0, 0, 0, 0, 0, 0, true}},
+};
+
+// clang-format on
+
+class WorkedExampleTest : public ::testing::TestWithParam<PaneCase> {};
+
+TEST_P(WorkedExampleTest, LayoutMatchesToThePixel) { CheckPaneCase(GetParam()); }
+
+INSTANTIATE_TEST_SUITE_P(ReferenceTable, WorkedExampleTest, ::testing::ValuesIn(kWorkedExamples),
+                         RowName);
+
+class PaneEdgeCaseTest : public ::testing::TestWithParam<PaneCase> {};
+
+TEST_P(PaneEdgeCaseTest, LayoutMatchesToThePixel) { CheckPaneCase(GetParam()); }
+
+INSTANTIATE_TEST_SUITE_P(FitRatios, PaneEdgeCaseTest, ::testing::ValuesIn(kFitRatioCases), RowName);
+INSTANTIATE_TEST_SUITE_P(Magnified, PaneEdgeCaseTest, ::testing::ValuesIn(kMagnifiedCases),
+                         RowName);
+INSTANTIATE_TEST_SUITE_P(PictureScales, PaneEdgeCaseTest, ::testing::ValuesIn(kPictureScaleCases),
+                         RowName);
+INSTANTIATE_TEST_SUITE_P(DegenerateAreas, PaneEdgeCaseTest,
+                         ::testing::ValuesIn(kDegenerateAreaCases), RowName);
+
+TEST(ComputePaneLayoutTest, PlacementCountsFromThePaneOrigin) {
+    const RECT pane = {100, 50, 420, 156};
+    EXPECT_TRUE(LayoutIs("fit centred",
+                         ComputePaneLayout(pane, alignCenter, 640, 480, 640, 480, 0, 0, 0),
+                         {189, 50, 141, 106, 0, 0, 640, 480, true}));
+    EXPECT_TRUE(LayoutIs("fit right",
+                         ComputePaneLayout(pane, alignRight, 640, 480, 640, 480, 0, 0, 0),
+                         {279, 50, 141, 106, 0, 0, 640, 480, true}));
+    EXPECT_TRUE(LayoutIs("fit left",
+                         ComputePaneLayout(pane, alignLeft, 640, 480, 640, 480, 0, 0, 0),
+                         {100, 50, 141, 106, 0, 0, 640, 480, true}));
+    EXPECT_TRUE(LayoutIs("x2 centred",
+                         ComputePaneLayout(pane, alignCenter, 40, 30, 40, 30, 2, 0, 0),
+                         {220, 73, 80, 60, 0, 0, 40, 30, true}));
+    EXPECT_TRUE(LayoutIs("x2 right", ComputePaneLayout(pane, alignRight, 40, 30, 40, 30, 2, 0, 0),
+                         {340, 73, 80, 60, 0, 0, 40, 30, true}));
+    EXPECT_TRUE(
+        LayoutIs("fit centred vertically",
+                 ComputePaneLayout({10, 20, 168, 126}, alignLeft, 704, 396, 704, 396, 0, 0, 0),
+                 {10, 29, 158, 88, 0, 0, 704, 396, true}));
+    EXPECT_TRUE(LayoutIs("empty pane off the origin",
+                         ComputePaneLayout({5, 7, 5, 7}, alignRight, 640, 480, 640, 480, 0, 0, 0),
+                         {5, 7, 0, 0, 0, 0, 640, 480, false}));
+}
+
+// The local limits act on copies: the caller's centre (10, 470) lies outside the reachable
+// range, gives the same layout as the limited copy (39, 453.5), and keeps its value.
+TEST(ComputePaneLayoutTest, CentreLimitsStayLocal) {
+    float centerX = 10.0f;
+    float centerY = 470.0f;
+    const PanCenter clamped = ClampPanCenter(centerX, centerY, 640, 480);
+    EXPECT_EQ(clamped.centerX, 10.0f);
+    EXPECT_EQ(clamped.centerY, 470.0f);
+    const ClientSplit split = SplitClientArea(Client(320, 106), 0);
+    for (const RECT& pane : {split.sourcePane, split.filteredPane}) {
+        const PaneLayout stored =
+            ComputePaneLayout(pane, alignLeft, 640, 480, 640, 480, 2, centerX, centerY);
+        const PaneLayout limited =
+            ComputePaneLayout(pane, alignLeft, 640, 480, 640, 480, 2, 39.0f, 453.5f);
+        EXPECT_TRUE(LayoutIs("pane " + Describe(pane), stored, limited));
+    }
+    EXPECT_EQ(centerX, 10.0f);
+    EXPECT_EQ(centerY, 470.0f);
+}
+
+struct SplitCase {
+    const char* name;
+    int32_t clientWidth;
+    int32_t screen;
+    bool hasSourcePane;
+    RECT sourcePane;
+    PaneAlign sourceAlign;
+    bool hasFilteredPane;
+    RECT filteredPane;
+    PaneAlign filteredAlign;
+};
+
+TEST(SplitClientAreaTest, PanesByViewMode) {
+    const SplitCase cases[] = {
+        {"compare 320",
+         320,
+         0,
+         true,
+         {0, 0, 158, 106},
+         alignRight,
+         true,
+         {162, 0, 320, 106},
+         alignLeft},
+        {"compare 321",
+         321,
+         0,
+         true,
+         {0, 0, 158, 106},
+         alignRight,
+         true,
+         {162, 0, 321, 106},
+         alignLeft},
+        {"source 321", 321, 1, true, {0, 0, 321, 106}, alignCenter, false, {}, alignCenter},
+        {"filtered 321", 321, 2, false, {}, alignCenter, true, {0, 0, 321, 106}, alignCenter},
+        {"compare 1", 1, 0, true, {0, 0, -2, 106}, alignRight, true, {2, 0, 1, 106}, alignLeft},
+    };
+    for (const SplitCase& row : cases) {
+        SCOPED_TRACE(row.name);
+        const ClientSplit split = SplitClientArea(Client(row.clientWidth, 106), row.screen);
+        ASSERT_EQ(split.hasSourcePane, row.hasSourcePane);
+        ASSERT_EQ(split.hasFilteredPane, row.hasFilteredPane);
+        if (row.hasSourcePane) {
+            EXPECT_TRUE(SameRect(split.sourcePane, row.sourcePane)) << Describe(split.sourcePane);
+            EXPECT_EQ(split.sourceAlign, row.sourceAlign);
+        }
+        if (row.hasFilteredPane) {
+            EXPECT_TRUE(SameRect(split.filteredPane, row.filteredPane))
+                << Describe(split.filteredPane);
+            EXPECT_EQ(split.filteredAlign, row.filteredAlign);
+        }
+    }
+}
+
+TEST(SplitClientAreaTest, CompareDividerIsFourPixelsInTheMiddle) {
+    const RECT odd = SplitClientArea(Client(321, 106), 0).divider;
+    EXPECT_TRUE(SameRect(odd, RECT{158, 0, 162, 106})) << Describe(odd);
+    const RECT even = SplitClientArea(Client(640, 480), 0).divider;
+    EXPECT_TRUE(SameRect(even, RECT{318, 0, 322, 480})) << Describe(even);
+}
+
+struct ClampCase {
+    const char* name;
+    float centerX;
+    float centerY;
+    int32_t filteredWidth;
+    int32_t filteredHeight;
+    float expectedX;
+    float expectedY;
+};
+
+TEST(ClampPanCenterTest, KeepsTheCentreWithinTheFilteredPicture) {
+    const ClampCase cases[] = {
+        {"inside", 10.25f, 470.5f, 640, 480, 10.25f, 470.5f},
+        {"below 0", -5.0f, -0.25f, 640, 480, 0.0f, 0.0f},
+        {"above the far edge", 640.5f, 1000.0f, 640, 480, 640.0f, 480.0f},
+        {"on the far edge", 640.0f, 480.0f, 640, 480, 640.0f, 480.0f},
+        {"NaN", kNaN, kNaN, 640, 480, 0.0f, 0.0f},
+        {"infinities", kInfinity, -kInfinity, 640, 480, 640.0f, 0.0f},
+        {"no picture", 12.0f, 34.0f, 0, 0, 0.0f, 0.0f},
+        // 16777219 is not a float32: its bound rounds to 16777220, above the integer bound.
+        {"float32 bound rounds up", 3.0e7f, 3.0e7f, 16777219, 16777217, 16777220.0f, 16777216.0f},
+    };
+    for (const ClampCase& row : cases) {
+        const PanCenter clamped =
+            ClampPanCenter(row.centerX, row.centerY, row.filteredWidth, row.filteredHeight);
+        EXPECT_EQ(clamped.centerX, row.expectedX) << row.name;
+        EXPECT_EQ(clamped.centerY, row.expectedY) << row.name;
+    }
+}
+
+// Invariants over random paints: every mode through SplitClientArea, pictures up to 4096 x 4096
+// with the filtered picture smaller or larger than the source, sometimes empty, centres inside,
+// outside and not a number.
+TEST(ComputePaneLayoutTest, RandomLayoutsStayInsidePictureAndPane) {
+    std::mt19937 random(20240611);
+    std::uniform_int_distribution<int32_t> clientSize(0, 4096);
+    std::uniform_int_distribution<int32_t> pictureSize(1, 4096);
+    std::uniform_int_distribution<int32_t> screenOf(0, 2);
+    std::uniform_int_distribution<int32_t> multiOf(0, 10);
+    std::uniform_real_distribution<double> ratio(0.25, 4.0);
+    std::uniform_real_distribution<float> unit(-0.5f, 1.5f);
+    std::uniform_int_distribution<int> kind(0, 19);
+    const auto scaled = [&](int32_t size) {
+        const double value = std::floor(size * ratio(random));
+        return static_cast<int32_t>(std::fmax(1.0, std::fmin(4096.0, value)));
+    };
+
+    int checkedPanes = 0;
+    for (int i = 0; i < 200000; ++i) {
+        const RECT client = Client(clientSize(random), clientSize(random));
+        const int32_t screen = screenOf(random);
+        const int32_t multi = multiOf(random);
+        int32_t sourceWidth = pictureSize(random);
+        int32_t sourceHeight = pictureSize(random);
+        int32_t filteredWidth = scaled(sourceWidth);
+        int32_t filteredHeight = scaled(sourceHeight);
+        float centerX = unit(random) * filteredWidth;
+        float centerY = unit(random) * filteredHeight;
+        switch (kind(random)) {
+            case 0:  // nothing captured yet
+                sourceWidth = sourceHeight = filteredWidth = filteredHeight = 0;
+                break;
+            case 1:
+                centerX = centerY = kNaN;
+                break;
+            case 2:
+                centerX = kInfinity;
+                centerY = -kInfinity;
+                break;
+            default: {
+                if (kind(random) < 10) break;  // half the time, clamped as a paint does
+                const PanCenter clamped =
+                    ClampPanCenter(centerX, centerY, filteredWidth, filteredHeight);
+                centerX = clamped.centerX;
+                centerY = clamped.centerY;
+            }
+        }
+
+        const ClientSplit split = SplitClientArea(client, screen);
+        for (const Side side : {sourceSide, filteredSide}) {
+            const bool source = side == sourceSide;
+            if (!(source ? split.hasSourcePane : split.hasFilteredPane)) continue;
+            const RECT& pane = source ? split.sourcePane : split.filteredPane;
+            const int32_t pictureWidth = source ? sourceWidth : filteredWidth;
+            const int32_t pictureHeight = source ? sourceHeight : filteredHeight;
+            const PaneLayout layout = ComputePaneLayout(
+                pane, source ? split.sourceAlign : split.filteredAlign, pictureWidth, pictureHeight,
+                filteredWidth, filteredHeight, multi, centerX, centerY);
+
+            const int32_t paneW = pane.right - pane.left;
+            const int32_t paneH = pane.bottom - pane.top;
+            const bool coversPane = layout.destWidth == paneW && layout.destHeight == paneH;
+            ASSERT_EQ(layout.fillPane, !coversPane) << Describe(layout);
+            if (paneW <= 0 || paneH <= 0 || pictureWidth <= 0 || pictureHeight <= 0) continue;
+            ++checkedPanes;
+
+            const auto context = [&] {
+                return "case " + std::to_string(i) + ", pane " + Describe(pane) + ", picture " +
+                       std::to_string(pictureWidth) + "x" + std::to_string(pictureHeight) +
+                       ", multi " + std::to_string(multi) + ": " + Describe(layout);
+            };
+            ASSERT_GE(layout.xSrc, 0) << context();
+            ASSERT_GE(layout.srcWidth, 0) << context();
+            ASSERT_LE(layout.xSrc + layout.srcWidth, pictureWidth) << context();
+            ASSERT_GE(layout.ySrc, 0) << context();
+            ASSERT_GE(layout.srcHeight, 0) << context();
+            ASSERT_LE(layout.ySrc + layout.srcHeight, pictureHeight) << context();
+            ASSERT_GE(layout.xDest, pane.left) << context();
+            ASSERT_GE(layout.destWidth, 0) << context();
+            ASSERT_LE(layout.xDest + layout.destWidth, pane.right) << context();
+            ASSERT_GE(layout.yDest, pane.top) << context();
+            ASSERT_GE(layout.destHeight, 0) << context();
+            ASSERT_LE(layout.yDest + layout.destHeight, pane.bottom) << context();
+            if (multi == 0) {
+                // Fitted whole, touching the pane on at least one side.
+                ASSERT_TRUE(layout.srcWidth == pictureWidth && layout.srcHeight == pictureHeight)
+                    << context();
+                ASSERT_TRUE(layout.destWidth == paneW || layout.destHeight == paneH) << context();
+            } else {
+                // Either the whole picture at exactly multi times, or the pane filled.
+                ASSERT_TRUE(layout.destWidth == paneW ||
+                            layout.destWidth == multi * layout.srcWidth)
+                    << context();
+                ASSERT_TRUE(layout.destHeight == paneH ||
+                            layout.destHeight == multi * layout.srcHeight)
+                    << context();
+            }
+        }
+    }
+    EXPECT_GT(checkedPanes, 200000);
+}
+
+}  // namespace
