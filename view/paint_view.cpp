@@ -62,6 +62,10 @@ void SetTitle(HWND window) {
 void DrawPane(HDC dc, const RECT& pane, const PaneLayout& layout, const uint8_t* pixels,
               const BITMAPINFO& info) {
     if (layout.fillPane) FillRect(dc, &pane, BackgroundBrush());
+    // A source extent of negative width comes only from a pane of negative
+    // width (a client narrower than the divider), which lies outside the
+    // client area; blitting it would read columns beside the picture.
+    if (layout.srcWidth < 0) return;
     StretchDIBits(dc, layout.xDest, layout.yDest, layout.destWidth, layout.destHeight, layout.xSrc,
                   layout.ySrc, layout.srcWidth, layout.srcHeight, pixels, &info, DIB_RGB_COLORS,
                   SRCCOPY);

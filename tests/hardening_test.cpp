@@ -1,0 +1,77 @@
+// Faults found by fuzzing the module, each kept as a case here.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "capture/frame_store.h"
+#include "plugin/view_state.h"
+#include "tests/support/fake_host.h"
+#include "tests/support/recording_win32.h"
+#include "ui/window_messages.h"
+#include "view/paint_view.h"
+
+namespace {
+
+struct Blit {
+    int xSrc, ySrc, srcWidth, srcHeight;
+};
+
+// The source rectangles of the StretchDIBits calls in the log.
+std::vector<Blit> Blits() {
+    std::vector<Blit> blits;
+    for (const std::string& line : recording::Calls()) {
+        Blit blit;
+        if (sscanf(line.c_str(), "StretchDIBits(%*[^,], %*d, %*d, %*d, %*d, %d, %d, %d, %d,",
+                   &blit.xSrc, &blit.ySrc, &blit.srcWidth, &blit.srcHeight) == 4) {
+            blits.push_back(blit);
+        }
+    }
+    return blits;
+}
+
+class HardeningTest : public ModuleTest {
+protected:
+    // Both buffers reserved and holding a captured picture, the same size
+    // before and after the filter chain.
+    void Capture(int32_t width, int32_t height) {
+        HandleWindowMessage(testWindow, notifyVideoOpened, 0, 0, testEdit, filter);
+        fakeHost.displayedPixels.assign(static_cast<size_t>(width) * height * 3, 0);
+        fakeHost.sourceBytes = fakeHost.displayedPixels.size();
+        FrameProcInfo info = Frame(width, height, width, height);
+        ProcessFrame(filter, &info);
+    }
+};
+
+// A client narrower than the divider strip gives the source pane a negative
+// width; magnified, its source extent is negative too, and blitting it read
+// a column beside the picture (column -1 with the centre at the left edge).
+TEST_F(HardeningTest, ClientNarrowerThanTheDividerBlitsOnlyColumnsOfThePicture) {
+    const int32_t width = 33;
+    const int32_t height = 17;
+    Capture(width, height);
+    ASSERT_EQ(frameStore.frameCaptured, 1);
+    for (int32_t clientWidth = 0; clientWidth <= 5; ++clientWidth) {
+        for (int32_t multi = 0; multi <= maxMulti; ++multi) {
+            for (float centerX : {0.0f, static_cast<float>(width)}) {
+                SCOPED_TRACE("client width " + std::to_string(clientWidth) + ", multi " +
+                             std::to_string(multi) + ", centre x " + std::to_string(centerX));
+                recording::answers().clientRect = {0, 0, clientWidth, 106};
+                viewState.multi = multi;
+                viewState.centerX = centerX;
+                recording::Calls().clear();
+                PaintView(filter, testEdit, nullptr);
+                for (const Blit& blit : Blits()) {
+                    const int first = std::min(blit.xSrc, blit.xSrc + blit.srcWidth);
+                    const int last = std::max(blit.xSrc, blit.xSrc + blit.srcWidth);
+                    EXPECT_GE(first, 0);
+                    EXPECT_LE(last, width);
+                }
+            }
+        }
+    }
+}
+
+}  // namespace
