@@ -37,6 +37,7 @@ stage "sanitizer suite" ctest --preset sanitize
 stage "PE check of Pandrel.auf" /usr/bin/python3 tools/pe_check.py build/win32/Pandrel.auf
 stage "PE check self-test" /usr/bin/python3 tools/pe_check_test.py build/win32/Pandrel.auf
 stage "reproducible Pandrel.auf" rebuild_and_compare_win32
+stage "bounded fuzz run (60 s)" bash tests/fuzz/run.sh 60
 
 echo
 ((failed)) && echo "failed stages: ${failures[*]}"

@@ -1,0 +1,101 @@
+#!/usr/bin/env python3
+"""Writes the fuzzer's seed corpus: a few short sessions in the input format
+of module_fuzzer.cpp (an opcode byte per step, then its operands)."""
+import pathlib
+import struct
+
+INIT, EXIT, FRAME, MESSAGE, ANSWERS, SYSTEM = range(6)
+WM_PAINT, WM_COMMAND, WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP, WM_RBUTTONUP, WM_MOUSEWHEEL = range(7)
+OPENED, CLOSED, ATTACH_MENU, SHOWN_OR_HIDDEN, REPAINT, PREVIEW_PRESS, PREVIEW_RELEASE, PREVIEW_MOVE = range(7, 15)
+CLIENT_TABLE = [0, 1, 2, 3, 4, 5, 106, 320, 720, 1280, 32767, 1 << 27, 2**31 - 1]
+ANSWER_TABLE = [1, 1, 0, 2, -1, -2**31]
+
+
+def side(value):
+    return bytes([value]) if 0 <= value < 97 else b"\xff" + struct.pack("<i", value)
+
+
+def half(value):
+    return bytes([value + 64]) if -64 <= value < 64 else b"\xff" + struct.pack("<h", value)
+
+
+def client_side(value):
+    if 0 <= value < 128:
+        return bytes([value])
+    if value % 20 == 0 and value < 72 * 20:
+        return bytes([128 + value // 20])
+    return bytes([next(k for k in range(200, 255) if CLIENT_TABLE[k % 13] == value)])
+
+
+def point(x, y):
+    return b"\x00" + half(x) + half(y)
+
+
+def command(id_):
+    return b"\x02" + bytes([id_ - 32771]) + half(0)
+
+
+def init(screen, multi):
+    return bytes([INIT]) + struct.pack("<ii", screen, multi)
+
+
+def frame(width, height, source_width=None, source_height=None, number=1, displayed=True):
+    same = source_width is None
+    data = bytes([FRAME]) + side(width) + side(height) + bytes([1 if same else 0])
+    if not same:
+        data += side(source_width) + side(source_height)
+    return data + bytes([number & 0xFF, 1 if displayed else 0])
+
+
+def message(kind, w_param=point(0, 0), l_param=point(0, 0)):
+    return bytes([MESSAGE, kind]) + w_param + l_param
+
+
+def answers(editing, active, shown):
+    return bytes([ANSWERS] + [ANSWER_TABLE.index(a) for a in (editing, active, shown)])
+
+
+def system(max_width, max_height, failing=0, client_width=320, client_height=106):
+    return (bytes([SYSTEM]) + side(max_width) + side(max_height) + bytes([failing]) +
+            client_side(client_width) + client_side(client_height))
+
+
+def session(*steps):
+    return b"".join(steps)
+
+
+SEEDS = {
+    "session": session(
+        init(0, 0), message(ATTACH_MENU), message(OPENED), frame(64, 48),
+        message(WM_COMMAND, command(32776)), message(WM_LBUTTONDOWN, l_param=point(10, 10)),
+        message(WM_MOUSEMOVE, point(1, 0), point(30, 20)), message(WM_MOUSEWHEEL, point(0, -120)),
+        message(WM_RBUTTONUP), message(PREVIEW_PRESS, l_param=point(40, 30)),
+        message(PREVIEW_MOVE, l_param=point(-7, 300)), message(PREVIEW_RELEASE),
+        message(CLOSED), bytes([EXIT])),
+    "resized_by_filter": session(
+        system(96, 96, 0, 640, 480), message(OPENED), frame(40, 30, 80, 60, number=3),
+        message(WM_COMMAND, command(32777)), message(WM_LBUTTONDOWN, l_param=point(100, 50)),
+        message(WM_MOUSEMOVE, point(1, 0), point(108, 54)), frame(40, 30, 90, 90, number=3),
+        message(WM_RBUTTONUP), message(WM_RBUTTONUP), message(WM_PAINT)),
+    "narrow_client": session(
+        system(64, 64, 0, 3, 106), message(OPENED), frame(33, 17), message(WM_COMMAND, command(32775)),
+        message(WM_LBUTTONDOWN, l_param=point(1, 1)), message(WM_MOUSEMOVE, point(1, 0), point(-32768, 2)),
+        system(64, 64, 0, 0, 0), message(REPAINT), system(64, 64, 0, 32767, 1), message(WM_PAINT)),
+    "largest_size_zero_and_huge": session(
+        system(0, 0), message(OPENED), frame(64, 48), message(WM_PAINT), message(CLOSED),
+        system(46341, 46341), message(SHOWN_OR_HIDDEN), frame(64, 48), message(WM_PAINT),
+        system(-1, 480), message(OPENED), frame(-1, 480)),
+    "failing_allocation": session(
+        system(64, 48, 0b01), message(OPENED), frame(64, 48), message(WM_PAINT),
+        answers(1, 1, 0), message(SHOWN_OR_HIDDEN), answers(1, 1, 1), message(SHOWN_OR_HIDDEN),
+        frame(64, 48, displayed=False), frame(64, 48), system(8, 8, 0b10), message(SHOWN_OR_HIDDEN)),
+    "settings_out_of_range": session(
+        init(7, -3), message(ATTACH_MENU), message(WM_PAINT), answers(0, 1, 1),
+        message(WM_COMMAND, command(32784)), answers(2, 0, 1), message(OPENED), frame(50, 50),
+        message(WM_MOUSEWHEEL, point(0, 0)), bytes([EXIT])),
+}
+
+corpus = pathlib.Path(__file__).resolve().parent / "corpus"
+corpus.mkdir(exist_ok=True)
+for name, data in SEEDS.items():
+    (corpus / name).write_bytes(data)

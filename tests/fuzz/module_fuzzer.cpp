@@ -1,0 +1,328 @@
+// Feeds the module random sequences of host callbacks and window messages,
+// against a host whose every answer the input chooses, and checks after each
+// step what must hold whatever the host and the user do.
+//
+// Input: a sequence of steps, each an opcode byte followed by its operands
+// (see the Step* functions); a read past the end gives zeros.
+
+#include <stdint.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "capture/frame_store.h"
+#include "plugin/plugin.h"
+#include "plugin/view_state.h"
+#include "tests/fuzz/checked_win32.h"
+#include "ui/window_messages.h"
+
+using checked::Require;
+
+namespace {
+
+class Input {
+public:
+    Input(const uint8_t* data, size_t size) : data_(data), size_(size) {}
+
+    bool empty() const { return position_ >= size_; }
+    uint8_t Byte() { return empty() ? 0 : data_[position_++]; }
+
+    uint32_t Word32() {
+        uint32_t value = 0;
+        for (int i = 0; i < 4; ++i) value |= uint32_t{Byte()} << (8 * i);
+        return value;
+    }
+
+    int16_t Half() {
+        static const int16_t table[] = {0x7FFF, -0x8000, -1, 0x4000, 160, 319, 320, 640, 1000};
+        const uint8_t k = Byte();
+        if (k < 128) return static_cast<int16_t>(k - 64);
+        if (k == 255) return static_cast<int16_t>(Byte() | Byte() << 8);
+        return table[k % (sizeof table / sizeof *table)];
+    }
+
+    // Picture and largest-image sides: mostly small (zero and odd included),
+    // sometimes negative, overflowing or larger than any buffer.
+    int32_t Side() {
+        static const int32_t table[] = {-1,    -640,  INT32_MIN, INT32_MAX, 640,      480,
+                                        1920,  1080,  46341,     65535,     65536,    100000,
+                                        30000, 20000, 4096,      1 << 20,   715827883};
+        const uint8_t k = Byte();
+        if (k < 200) return k % 97;
+        if (k == 255) return static_cast<int32_t>(Word32());
+        return table[k % (sizeof table / sizeof *table)];
+    }
+
+    // Client sides as GetClientRect gives them: never negative.
+    int32_t ClientSide() {
+        static const int32_t table[] = {0, 1, 2, 3, 4, 5, 106, 320, 720, 1280, 32767, 1 << 27, INT32_MAX};
+        const uint8_t k = Byte();
+        if (k < 128) return k;
+        if (k < 200) return (k - 128) * 20;
+        return table[k % (sizeof table / sizeof *table)];
+    }
+
+    int Answer() {
+        static const int table[] = {1, 1, 0, 2, -1, INT32_MIN};
+        return table[Byte() % (sizeof table / sizeof *table)];
+    }
+
+    UINT Message() {
+        static const UINT listed[] = {WM_PAINT,       WM_COMMAND,          WM_MOUSEMOVE,
+                                      WM_LBUTTONDOWN, WM_LBUTTONUP,        WM_RBUTTONUP,
+                                      WM_MOUSEWHEEL,  notifyVideoOpened,   notifyVideoClosed,
+                                      notifyAttachMenu, notifyShownOrHidden, notifyRepaint,
+                                      notifyPreviewPress, notifyPreviewRelease, notifyPreviewMove};
+        constexpr unsigned listedCount = sizeof listed / sizeof *listed;
+        const uint8_t k = Byte();
+        if (k < 15 * listedCount) return listed[k % listedCount];
+        if (k < 240) return notifyAttachMenu + 1 + (k - 15 * listedCount) % 16;  // 1128..1143
+        if (k == 255) return Word32();
+        return k;
+    }
+
+    // A message parameter: two 16-bit halves (top bits set or not), a menu
+    // command, or any pointer-sized value.
+    uint64_t Param() {
+        switch (Byte() % 4) {
+            case 0: {
+                const uint16_t x = static_cast<uint16_t>(Half());
+                const uint16_t y = static_cast<uint16_t>(Half());
+                return uint32_t{y} << 16 | x;
+            }
+            case 1: {
+                const uint16_t x = static_cast<uint16_t>(Half());
+                const uint16_t y = static_cast<uint16_t>(Half());
+                return static_cast<uint64_t>(static_cast<int64_t>(static_cast<int32_t>(y << 16 | x)));
+            }
+            case 2:
+                return (32771 + Byte() % 16) | uint32_t{static_cast<uint16_t>(Half())} << 16;
+            default:
+                return uint64_t{Word32()} << 32 | Word32();
+        }
+    }
+
+private:
+    const uint8_t* data_;
+    size_t size_;
+    size_t position_ = 0;
+};
+
+// The host's answers, chosen by the input.
+struct Host {
+    int editing = 1;
+    int active = 1;
+    int windowShown = 1;
+    int currentFrame = 0;
+    int32_t maxWidth = 64;
+    int32_t maxHeight = 48;
+    int screenSetting = 0;
+    int multiSetting = 0;
+    bool displayedMissing = false;
+    const FrameProcInfo* frame = nullptr;  // the record of the ProcessFrame running
+    void* displayed = nullptr;             // what getDisplayedPixels served last
+};
+
+Host host;
+HostServices services;
+
+const HWND window = reinterpret_cast<HWND>(0x1000);
+const HINSTANCE instance = reinterpret_cast<HINSTANCE>(0x4000);
+const EditHandle edit = reinterpret_cast<EditHandle>(0x5000);
+
+// Bytes of a picture the host can hold, or -1 when it cannot exist.
+int64_t HostPictureBytes(int32_t width, int32_t height) {
+    if (width <= 0 || height <= 0) return -1;
+    const int64_t bytes = int64_t{width} * height * 3;
+    return bytes <= (64 << 20) ? bytes : -1;
+}
+
+int HOSTCALL IsEditing(EditHandle) { return host.editing; }
+int HOSTCALL GetCurrentFrame(EditHandle) { return host.currentFrame; }
+int HOSTCALL IsWindowShown(FilterTable*) { return host.windowShown; }
+int HOSTCALL IsActive(EditHandle) { return host.active; }
+
+int HOSTCALL LoadSettingInt(FilterTable*, const char* key, int) {
+    return strcmp(key, "Screen") == 0 ? host.screenSetting : host.multiSetting;
+}
+
+int HOSTCALL SaveSettingInt(FilterTable*, const char*, int) { return 1; }
+
+int HOSTCALL GetSystemInfo(void* reserved, HostSystemInfo* info) {
+    Require(reserved == nullptr, "getSystemInfo with a first argument");
+    info->maxWidth = host.maxWidth;
+    info->maxHeight = host.maxHeight;
+    return 1;
+}
+
+// The displayed frame: exactly width x height x 3 bytes, so that a copy of
+// more is an overread. A size that cannot exist gets a one-byte block.
+void* HOSTCALL GetDisplayedPixels(EditHandle, int) {
+    Require(host.frame != nullptr, "getDisplayedPixels outside ProcessFrame");
+    if (host.displayedMissing) return nullptr;
+    free(host.displayed);
+    const int64_t bytes = HostPictureBytes(host.frame->width, host.frame->height);
+    host.displayed = malloc(bytes > 0 ? static_cast<size_t>(bytes) : 1);
+    memset(host.displayed, 0x3C, bytes > 0 ? static_cast<size_t>(bytes) : 1);
+    return host.displayed;
+}
+
+// Writes the whole source picture, as the host does, into the buffer given.
+int HOSTCALL GetSourcePixels(EditHandle, int, void* buffer, int) {
+    Require(host.frame != nullptr, "getSourcePixels outside ProcessFrame");
+    const int64_t bytes = HostPictureBytes(host.frame->sourceWidth, host.frame->sourceHeight);
+    Require(bytes > 0, "getSourcePixels for a picture that cannot exist");
+    Require(static_cast<int64_t>(checked::BlockSize(buffer)) >= bytes,
+            "getSourcePixels into a buffer too small for the picture");
+    memset(buffer, 0xA5, static_cast<size_t>(bytes));
+    return 1;
+}
+
+// The module as freshly loaded, bound to a host with default answers.
+FilterTable* LoadModule() {
+    viewState = viewStateAtLoad;
+    FreeImageBuffers();
+    frameStore = frameStoreAtLoad;
+    checked::Reset();
+    host = Host{};
+
+    services = HostServices{};
+    services.isEditing = IsEditing;
+    services.getCurrentFrame = GetCurrentFrame;
+    services.isWindowShown = IsWindowShown;
+    services.isActive = IsActive;
+    services.loadSettingInt = LoadSettingInt;
+    services.saveSettingInt = SaveSettingInt;
+    services.getSystemInfo = GetSystemInfo;
+    services.getDisplayedPixels = GetDisplayedPixels;
+    services.getSourcePixels = GetSourcePixels;
+
+    FilterTable* filter = GetFilterTable();
+    filter->services = &services;
+    filter->window = window;
+    filter->instance = instance;
+    return filter;
+}
+
+// Gives back what one input allocated, so that no input sees another's memory.
+void ReleaseMemory() {
+    FreeImageBuffers();
+    free(host.displayed);
+    host.displayed = nullptr;
+}
+
+void StepInit(Input& input, FilterTable* filter) {
+    host.screenSetting = static_cast<int32_t>(input.Word32());
+    host.multiSetting = static_cast<int32_t>(input.Word32());
+    Require(InitFilter(filter) == 1, "InitFilter result");
+}
+
+void StepExit(FilterTable* filter) {
+    Require(ExitFilter(filter) == 1, "ExitFilter result");
+    Require(frameStore.sourcePixels == nullptr && frameStore.filteredPixels == nullptr,
+            "buffers left after ExitFilter");
+}
+
+void StepFrame(Input& input, FilterTable* filter) {
+    FrameProcInfo info = {};
+    info.width = input.Side();
+    info.height = input.Side();
+    const bool sameSize = input.Byte() & 1;
+    info.sourceWidth = sameSize ? info.width : input.Side();
+    info.sourceHeight = sameSize ? info.height : input.Side();
+    info.editHandle = edit;
+    host.currentFrame = static_cast<int8_t>(input.Byte());
+    host.displayedMissing = input.Byte() % 8 == 0;
+    host.frame = &info;
+    Require(ProcessFrame(filter, &info) == 1, "ProcessFrame result");
+    host.frame = nullptr;
+}
+
+void StepMessage(Input& input, FilterTable* filter) {
+    const UINT message = input.Message();
+    const WPARAM wParam = static_cast<WPARAM>(input.Param());
+    const LPARAM lParam = static_cast<LPARAM>(input.Param());
+    const int result = HandleWindowMessage(window, message, wParam, lParam, edit, filter);
+    Require(result == 0 || result == 1, "HandleWindowMessage result");
+}
+
+void StepAnswers(Input& input) {
+    host.editing = input.Answer();
+    host.active = input.Answer();
+    host.windowShown = input.Answer();
+}
+
+void StepSystem(Input& input) {
+    host.maxWidth = input.Side();
+    host.maxHeight = input.Side();
+    checked::platform().failingAllocations = input.Byte();
+    checked::platform().clientRect = {0, 0, input.ClientSide(), input.ClientSide()};
+}
+
+// What must hold after every step, whatever happened in it.
+void CheckInvariants(int paintsBefore, int drawingPaintsBefore) {
+    const checked::Platform& platform = checked::platform();
+    Require(checked::LiveBlocks() <= 2, "more than the two buffers allocated");
+    Require(checked::LiveBlocks() ==
+                (frameStore.sourcePixels != nullptr) + (frameStore.filteredPixels != nullptr),
+            "a buffer leaked");
+    Require(platform.openDcs == 0, "a DC was not released");
+    const BITMAPINFOHEADER& source = frameStore.sourceInfo.bmiHeader;
+    const BITMAPINFOHEADER& filtered = frameStore.filteredInfo.bmiHeader;
+    if (frameStore.sourcePixels != nullptr) {
+        Require(int64_t{source.biWidth} * source.biHeight * 3 <=
+                    static_cast<int64_t>(checked::BlockSize(frameStore.sourcePixels)),
+                "source header outgrew its buffer");
+    }
+    if (frameStore.filteredPixels != nullptr) {
+        Require(int64_t{filtered.biWidth} * filtered.biHeight * 3 <=
+                    static_cast<int64_t>(checked::BlockSize(frameStore.filteredPixels)),
+                "filtered header outgrew its buffer");
+    }
+    if (platform.paints > paintsBefore) {
+        Require(viewState.screen >= 0 && viewState.screen <= 2, "screen out of 0..2 after a paint");
+        Require(viewState.multi >= 0 && viewState.multi <= maxMulti,
+                "multi out of 0..10 after a paint");
+    }
+    if (platform.drawingPaints > drawingPaintsBefore) {
+        Require(viewState.centerX >= 0.0f &&
+                    viewState.centerX <= static_cast<float>(filtered.biWidth),
+                "centerX outside the filtered picture after a drawing paint");
+        Require(viewState.centerY >= 0.0f &&
+                    viewState.centerY <= static_cast<float>(filtered.biHeight),
+                "centerY outside the filtered picture after a drawing paint");
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    FilterTable* filter = LoadModule();
+    Input input(data, size);
+    while (!input.empty()) {
+        const int paintsBefore = checked::platform().paints;
+        const int drawingPaintsBefore = checked::platform().drawingPaints;
+        switch (input.Byte() % 6) {
+            case 0:
+                StepInit(input, filter);
+                break;
+            case 1:
+                StepExit(filter);
+                break;
+            case 2:
+                StepFrame(input, filter);
+                break;
+            case 3:
+                StepMessage(input, filter);
+                break;
+            case 4:
+                StepAnswers(input);
+                break;
+            default:
+                StepSystem(input);
+                break;
+        }
+        CheckInvariants(paintsBefore, drawingPaintsBefore);
+    }
+    ReleaseMemory();
+    return 0;
+}
