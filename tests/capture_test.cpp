@@ -132,6 +132,16 @@ TEST_F(CaptureTest, FailedAllocationsLeaveTheBuffersAbsent) {
     EXPECT_EQ(frameStore.filteredPixels, nullptr);
 }
 
+TEST_F(CaptureTest, HostThatFillsInNothingGetsNoBuffers) {
+    HostServices silentHost = *filter->services;
+    silentHost.getSystemInfo = [](void*, HostSystemInfo*) { return 1; };
+    filter->services = &silentHost;
+    AllocateImageBuffers(filter);
+    EXPECT_EQ(recording::Calls(), Calls{});
+    EXPECT_EQ(frameStore.sourcePixels, nullptr);
+    EXPECT_EQ(frameStore.filteredPixels, nullptr);
+}
+
 TEST_F(CaptureTest, FreeReleasesEachBufferOnceAndForgetsIt) {
     Reserve();
     FreeImageBuffers();
@@ -380,12 +390,14 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(OversizeCase{"FilteredWider", 641, 480, 640, 480},
                       OversizeCase{"FilteredTaller", 640, 481, 640, 480},
                       OversizeCase{"FilteredLongRow", 921601, 1, 640, 480},
+                      OversizeCase{"FilteredOnePixelOver", 307201, 1, 640, 480},
                       OversizeCase{"FilteredBytesOverflow", 40000, 40000, 640, 480},
                       OversizeCase{"FilteredZeroWidth", 0, 240, 640, 480},
                       OversizeCase{"FilteredZeroHeight", 320, 0, 640, 480},
                       OversizeCase{"FilteredNegative", -320, 240, 640, 480},
                       OversizeCase{"FilteredBothNegative", -320, -240, 640, 480},
                       OversizeCase{"SourceWider", 320, 240, 641, 480},
+                      OversizeCase{"SourceOnePixelOver", 320, 240, 1, 307201},
                       OversizeCase{"SourcePixelsOverflow", 320, 240, 65536, 65536},
                       OversizeCase{"SourceZero", 320, 240, 0, 0},
                       OversizeCase{"SourceBothNegative", 320, 240, -640, -480}),

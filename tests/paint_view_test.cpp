@@ -41,6 +41,7 @@ protected:
 
     void Paint(const int16_t* point = nullptr) {
         recording::Calls().clear();
+        recording::MenuItemRecords().clear();
         PaintView(filter, testEdit, point);
     }
 
@@ -343,6 +344,29 @@ TEST_F(PaintViewTest, TenfoldCompareChecksTheLastZoomItem) {
                                 return line.find("fState=8}") != std::string::npos;
                             }),
               2);
+}
+
+TEST_F(PaintViewTest, MenuRecordCarriesOnlySizeMaskAndState) {
+    viewState.screen = 1;
+    viewState.multi = 4;
+    Paint();
+    const std::vector<MENUITEMINFO98A>& records = recording::MenuItemRecords();
+    ASSERT_EQ(records.size(), 14u);
+    for (size_t i = 0; i < records.size(); ++i) {
+        const MENUITEMINFO98A& record = records[i];
+        SCOPED_TRACE("item " + std::to_string(32771 + i));
+        EXPECT_EQ(record.cbSize, sizeof(MENUITEMINFO98A));
+        EXPECT_EQ(record.fMask, 1u);
+        EXPECT_EQ(record.fState, i == 1 || i == 7 ? 8u : 0u);
+        EXPECT_EQ(record.fType, 0u);
+        EXPECT_EQ(record.wID, 0u);
+        EXPECT_EQ(record.hSubMenu, nullptr);
+        EXPECT_EQ(record.hbmpChecked, nullptr);
+        EXPECT_EQ(record.hbmpUnchecked, nullptr);
+        EXPECT_EQ(record.dwItemData, 0u);
+        EXPECT_EQ(record.dwTypeData, nullptr);
+        EXPECT_EQ(record.cch, 0u);
+    }
 }
 
 struct TitleCase {

@@ -9,6 +9,7 @@ namespace recording {
 namespace {
 
 std::vector<std::string> calls;
+std::vector<MENUITEMINFO98A> menuItemRecords;
 std::map<const void*, std::string> names;
 std::map<void*, SIZE_T> allocations;
 Answers currentAnswers;
@@ -39,11 +40,13 @@ std::string Rect(const RECT* rect) {
 
 void Reset() {
     calls.clear();
+    menuItemRecords.clear();
     names.clear();
     currentAnswers = Answers{};
 }
 
 std::vector<std::string>& Calls() { return calls; }
+std::vector<MENUITEMINFO98A>& MenuItemRecords() { return menuItemRecords; }
 Answers& answers() { return currentAnswers; }
 void Name(const void* pointer, const std::string& name) { names[pointer] = name; }
 void Log(const std::string& line) { calls.push_back(line); }
@@ -70,6 +73,7 @@ HMENU GetMenu(HWND window) {
 BOOL SetMenuItemInfoA(HMENU menu, UINT item, BOOL byPosition, const MENUITEMINFOA* info) {
     Log(Line("SetMenuItemInfoA(%s, %u, %d, {cbSize=%u, fMask=%u, fState=%u})", P(menu), item,
              byPosition, info->cbSize, info->fMask, info->fState));
+    recording::menuItemRecords.push_back(*reinterpret_cast<const MENUITEMINFO98A*>(info));
     return TRUE;
 }
 

@@ -32,6 +32,10 @@ std::string Format(const void* pointer);
 // Appends a line to the log; the fake host logs its calls with it too.
 void Log(const std::string& line);
 
+// The record of every SetMenuItemInfoA call, as far as its Windows 98 form
+// reaches, in call order.
+std::vector<MENUITEMINFO98A>& MenuItemRecords();
+
 // Live allocations made through VirtualAlloc, with their sizes.
 size_t LiveAllocations();
 
