@@ -330,29 +330,17 @@ struct SplitCase {
 };
 
 TEST(SplitClientAreaTest, PanesByViewMode) {
+    // clang-format off
     const SplitCase cases[] = {
-        {"compare 320",
-         320,
-         0,
-         true,
-         {0, 0, 158, 106},
-         alignRight,
-         true,
-         {162, 0, 320, 106},
-         alignLeft},
-        {"compare 321",
-         321,
-         0,
-         true,
-         {0, 0, 158, 106},
-         alignRight,
-         true,
-         {162, 0, 321, 106},
-         alignLeft},
+        {"compare 320", 320, 0, true, {0, 0, 158, 106}, alignRight,
+         true, {162, 0, 320, 106}, alignLeft},
+        {"compare 321", 321, 0, true, {0, 0, 158, 106}, alignRight,
+         true, {162, 0, 321, 106}, alignLeft},
         {"source 321", 321, 1, true, {0, 0, 321, 106}, alignCenter, false, {}, alignCenter},
         {"filtered 321", 321, 2, false, {}, alignCenter, true, {0, 0, 321, 106}, alignCenter},
         {"compare 1", 1, 0, true, {0, 0, -2, 106}, alignRight, true, {2, 0, 1, 106}, alignLeft},
     };
+    // clang-format on
     for (const SplitCase& row : cases) {
         SCOPED_TRACE(row.name);
         const ClientSplit split = SplitClientArea(Client(row.clientWidth, 106), row.screen);
@@ -396,8 +384,8 @@ TEST(ClampPanCenterTest, KeepsTheCentreWithinTheFilteredPicture) {
         {"NaN", kNaN, kNaN, 640, 480, 0.0f, 0.0f},
         {"infinities", kInfinity, -kInfinity, 640, 480, 640.0f, 0.0f},
         {"no picture", 12.0f, 34.0f, 0, 0, 0.0f, 0.0f},
-        // 16777219 is not a float32: its bound rounds to 16777220, above the integer bound.
-        {"float32 bound rounds up", 3.0e7f, 3.0e7f, 16777219, 16777217, 16777220.0f, 16777216.0f},
+        // Neither bound is a float32: 16777219 rounds up to 16777220, 16777217 down to 16777216.
+        {"float32 bounds", 3.0e7f, 3.0e7f, 16777219, 16777217, 16777220.0f, 16777216.0f},
     };
     for (const ClampCase& row : cases) {
         const PanCenter clamped =
