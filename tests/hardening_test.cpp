@@ -2,11 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "capture/frame_store.h"
+#include "plugin/plugin.h"
 #include "plugin/view_state.h"
 #include "tests/support/fake_host.h"
 #include "tests/support/recording_win32.h"
@@ -71,6 +73,23 @@ TEST_F(HardeningTest, ClientNarrowerThanTheDividerBlitsOnlyColumnsOfThePicture) 
                 }
             }
         }
+    }
+}
+
+// The right button steps the mode loaded from the settings store before any
+// paint has clamped it; the largest int overflowed there (and, wrapped to
+// the smallest, ended in compare mode instead of source).
+TEST_F(HardeningTest, RightButtonStepsAnyStoredModeWithoutOverflow) {
+    const struct {
+        int stored;
+        int32_t shown;
+    } cases[] = {{INT32_MAX, 1}, {INT32_MAX - 1, 1}, {3, 1}, {-5, 0}, {INT32_MIN, 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE("stored Screen " + std::to_string(c.stored));
+        fakeHost.settings["Screen"] = c.stored;
+        InitFilter(filter);
+        HandleWindowMessage(testWindow, WM_RBUTTONUP, 0, 0, testEdit, filter);
+        EXPECT_EQ(viewState.screen, c.shown);
     }
 }
 

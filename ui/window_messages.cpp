@@ -87,10 +87,10 @@ void StepMagnification(FilterTable* filter, EditHandle editHandle, WPARAM wParam
 }
 
 // Compare mode is left by the first click and reached again only from the
-// menu: the cycle wraps to source, not to compare.
+// menu: the cycle wraps to source, not to compare. A stored mode of the
+// largest int wraps too, without overflowing.
 void StepViewMode(FilterTable* filter, EditHandle editHandle) {
-    ++viewState.screen;
-    if (viewState.screen > screenFiltered) viewState.screen = screenSource;
+    viewState.screen = viewState.screen >= screenFiltered ? screenSource : viewState.screen + 1;
     PaintView(filter, editHandle, nullptr);
 }
 
