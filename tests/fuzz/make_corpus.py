@@ -93,6 +93,9 @@ SEEDS = {
         init(7, -3), message(ATTACH_MENU), message(WM_PAINT), answers(0, 1, 1),
         message(WM_COMMAND, command(32784)), answers(2, 0, 1), message(OPENED), frame(50, 50),
         message(WM_MOUSEWHEEL, point(0, 0)), bytes([EXIT])),
+    "settings_extremes": session(
+        init(2**31 - 1, -2**31), message(WM_RBUTTONUP), message(WM_MOUSEWHEEL, point(0, -120)),
+        init(-2**31, 2**31 - 1), message(WM_RBUTTONUP), message(WM_MOUSEWHEEL, point(0, 120))),
 }
 
 corpus = pathlib.Path(__file__).resolve().parent / "corpus"
