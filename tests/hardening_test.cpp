@@ -14,6 +14,7 @@
 #include "tests/support/recording_win32.h"
 #include "ui/window_messages.h"
 #include "view/paint_view.h"
+#include "view/pane_layout.h"
 
 namespace {
 
@@ -91,6 +92,15 @@ TEST_F(HardeningTest, RightButtonStepsAnyStoredModeWithoutOverflow) {
         HandleWindowMessage(testWindow, WM_RBUTTONUP, 0, 0, testEdit, filter);
         EXPECT_EQ(viewState.screen, c.shown);
     }
+}
+
+// Fitting into a pane of negative width gives a negative destination height,
+// and centring it in a pane as high as the largest int overflowed.
+TEST(HardeningLayoutTest, NegativeFitHeightCentresInTheTallestPaneWithoutOverflow) {
+    const RECT pane = {0, 0, -2, INT32_MAX};
+    const PaneLayout layout = ComputePaneLayout(pane, alignRight, 33, 17, 33, 17, 0, 0.0f, 0.0f);
+    EXPECT_EQ(layout.destHeight, -1);
+    EXPECT_EQ(layout.yDest, 1073741824);  // (INT32_MAX + 1) / 2
 }
 
 }  // namespace

@@ -83,6 +83,13 @@ void Magnify(PaneLayout& layout, int32_t paneW, int32_t paneH, int32_t pictureWi
     }
 }
 
+// Start of `size` pixels centred between low and high. The difference is
+// taken in 64 bits: a fit into a pane of negative width gives a negative
+// size, which a pane reaching to the largest int would otherwise overflow.
+int32_t CenteredStart(int32_t low, int32_t high, int32_t size) {
+    return static_cast<int32_t>(low + (int64_t{high} - size - low) / 2);
+}
+
 }  // namespace
 
 PanCenter ClampPanCenter(float centerX, float centerY, int32_t filteredWidth,
@@ -131,11 +138,11 @@ PaneLayout ComputePaneLayout(const RECT& pane, PaneAlign align, int32_t pictureW
         if (align == alignRight) {
             layout.xDest = pane.right - layout.destWidth;
         } else if (align == alignCenter) {
-            layout.xDest = pane.left + (pane.right - layout.destWidth - pane.left) / 2;
+            layout.xDest = CenteredStart(pane.left, pane.right, layout.destWidth);
         }
     }
     if (layout.destHeight < paneH) {
-        layout.yDest = pane.top + (pane.bottom - layout.destHeight - pane.top) / 2;
+        layout.yDest = CenteredStart(pane.top, pane.bottom, layout.destHeight);
     }
     layout.fillPane = layout.destWidth != paneW || layout.destHeight != paneH;
     return layout;
