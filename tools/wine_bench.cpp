@@ -86,8 +86,7 @@ double TimeModuleDrag(FilterTable* filter, HWND window, int moves) {
     filter->windowProc(window, WM_LBUTTONDOWN, MK_LBUTTON, Point(PointerX(0), 360), edit, filter);
     const double start = Seconds();
     for (int i = 1; i <= moves; ++i) {
-        filter->windowProc(window, WM_MOUSEMOVE, MK_LBUTTON, Point(PointerX(i), 360), edit,
-                           filter);
+        filter->windowProc(window, WM_MOUSEMOVE, MK_LBUTTON, Point(PointerX(i), 360), edit, filter);
     }
     Settle(window);
     const double elapsed = Seconds() - start;

@@ -218,10 +218,14 @@ void BM_MessageMix(benchmark::State& state) {
         LPARAM lParam;
     };
     static const Message mix[] = {
-        {WM_MOUSEWHEEL, 0xFF880000u, 0},         {WM_MOUSEWHEEL, 0x00780000u, 0},
-        {WM_COMMAND, 32776, 0},                  {WM_RBUTTONUP, 0, 0},
-        {WM_PAINT, 0, 0},                        {notifyPreviewPress, 0, 540 << 16 | 960},
-        {notifyPreviewMove, 0, 500 << 16 | 900}, {notifyPreviewRelease, 0, 0},
+        {WM_MOUSEWHEEL, 0xFF880000u, 0},
+        {WM_MOUSEWHEEL, 0x00780000u, 0},
+        {WM_COMMAND, 32776, 0},
+        {WM_RBUTTONUP, 0, 0},
+        {WM_PAINT, 0, 0},
+        {notifyPreviewPress, 0, 540 << 16 | 960},
+        {notifyPreviewMove, 0, 500 << 16 | 900},
+        {notifyPreviewRelease, 0, 0},
     };
     FilterTable* filter = LoadWithFrame(1920, 1080, 2);
     size_t next = 0;

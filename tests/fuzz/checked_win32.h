@@ -14,9 +14,9 @@ struct Platform {
     RECT clientRect = {0, 0, 320, 106};
     // Bit 0 fails the next VirtualAlloc, bit 1 the one after, and so on.
     uint32_t failingAllocations = 0;
-    int paints = 0;          // PaintView calls so far (one title each)
-    int drawingPaints = 0;   // those that set the stretch mode and drew pictures
-    int openDcs = 0;         // GetDC without its ReleaseDC yet
+    int paints = 0;         // PaintView calls so far (one title each)
+    int drawingPaints = 0;  // those that set the stretch mode and drew pictures
+    int openDcs = 0;        // GetDC without its ReleaseDC yet
 };
 
 Platform& platform();

@@ -54,7 +54,8 @@ public:
 
     // Client sides as GetClientRect gives them: never negative.
     int32_t ClientSide() {
-        static const int32_t table[] = {0, 1, 2, 3, 4, 5, 106, 320, 720, 1280, 32767, 1 << 27, INT32_MAX};
+        static const int32_t table[] = {0,   1,   2,    3,     4,       5,        106,
+                                        320, 720, 1280, 32767, 1 << 27, INT32_MAX};
         const uint8_t k = Byte();
         if (k < 128) return k;
         if (k < 200) return (k - 128) * 20;
@@ -67,10 +68,10 @@ public:
     }
 
     UINT Message() {
-        static const UINT listed[] = {WM_PAINT,       WM_COMMAND,          WM_MOUSEMOVE,
-                                      WM_LBUTTONDOWN, WM_LBUTTONUP,        WM_RBUTTONUP,
-                                      WM_MOUSEWHEEL,  notifyVideoOpened,   notifyVideoClosed,
-                                      notifyAttachMenu, notifyShownOrHidden, notifyRepaint,
+        static const UINT listed[] = {WM_PAINT,           WM_COMMAND,           WM_MOUSEMOVE,
+                                      WM_LBUTTONDOWN,     WM_LBUTTONUP,         WM_RBUTTONUP,
+                                      WM_MOUSEWHEEL,      notifyVideoOpened,    notifyVideoClosed,
+                                      notifyAttachMenu,   notifyShownOrHidden,  notifyRepaint,
                                       notifyPreviewPress, notifyPreviewRelease, notifyPreviewMove};
         constexpr unsigned listedCount = sizeof listed / sizeof *listed;
         const uint8_t k = Byte();
@@ -92,7 +93,8 @@ public:
             case 1: {
                 const uint16_t x = static_cast<uint16_t>(Half());
                 const uint16_t y = static_cast<uint16_t>(Half());
-                return static_cast<uint64_t>(static_cast<int64_t>(static_cast<int32_t>(y << 16 | x)));
+                return static_cast<uint64_t>(
+                    static_cast<int64_t>(static_cast<int32_t>(y << 16 | x)));
             }
             case 2:
                 return (32771 + Byte() % 16) | uint32_t{static_cast<uint16_t>(Half())} << 16;
@@ -284,12 +286,12 @@ void CheckInvariants(int paintsBefore, int drawingPaintsBefore) {
                 "multi out of 0..10 after a paint");
     }
     if (platform.drawingPaints > drawingPaintsBefore) {
-        Require(viewState.centerX >= 0.0f &&
-                    viewState.centerX <= static_cast<float>(filtered.biWidth),
-                "centerX outside the filtered picture after a drawing paint");
-        Require(viewState.centerY >= 0.0f &&
-                    viewState.centerY <= static_cast<float>(filtered.biHeight),
-                "centerY outside the filtered picture after a drawing paint");
+        Require(
+            viewState.centerX >= 0.0f && viewState.centerX <= static_cast<float>(filtered.biWidth),
+            "centerX outside the filtered picture after a drawing paint");
+        Require(
+            viewState.centerY >= 0.0f && viewState.centerY <= static_cast<float>(filtered.biHeight),
+            "centerY outside the filtered picture after a drawing paint");
     }
 }
 
