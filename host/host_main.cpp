@@ -170,13 +170,17 @@ HWND CreateTopLevel(const wchar_t* className, WNDPROC proc, const wchar_t* title
 }
 
 // Gives a window the client size asked for, whatever its frame and menu bar.
+// A second try settles a menu bar that wraps differently at the new width.
 void SetClientSize(HWND window, int width, int height) {
-    RECT outer, client;
-    GetWindowRect(window, &outer);
-    GetClientRect(window, &client);
-    SetWindowPos(window, nullptr, 0, 0, width + (outer.right - outer.left) - client.right,
-                 height + (outer.bottom - outer.top) - client.bottom,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        RECT outer, client;
+        GetWindowRect(window, &outer);
+        GetClientRect(window, &client);
+        if (client.right == width && client.bottom == height) return;
+        SetWindowPos(window, nullptr, 0, 0, width + (outer.right - outer.left) - client.right,
+                     height + (outer.bottom - outer.top) - client.bottom,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
 }
 
 struct Options {
@@ -418,11 +422,11 @@ int main(int argc, char** argv) {
     filter->initProc(filter);
     host.pluginStarted = true;
     Notify(notifyWindowCreated, 0, 0);
-    // The initial size is the client area's, with the menu bar the module
-    // may have attached.
-    SetClientSize(filter->window, filter->initialWidth, filter->initialHeight);
     ShowWindow(host.previewWindow, SW_SHOWNOACTIVATE);
     ShowPluginWindow(true);
+    // The initial size is the client area's, below the menu bar that the
+    // module attached.
+    ResizePluginWindow(filter->initialWidth, filter->initialHeight);
     if (options.openVideo) OpenVideo();
     PumpMessages();
 

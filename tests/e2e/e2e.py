@@ -1,0 +1,259 @@
+"""End-to-end tests: the module in the stand-in host under Wine, driven and
+read back through the real Win32 interface.
+
+Each run starts the host with a script of actions; at each checkpoint the
+host captures the plug-in window's client area and reports its title and
+menu. The checks compare those with what the view must look like.
+
+Usage (inside an X display, with WINEPREFIX set): e2e.py HOST.exe MODULE.auf WORKDIR
+"""
+
+import copy
+import os
+import subprocess
+import sys
+
+import expected
+
+COMPARE, FIT = 32771, 32774  # menu ids of the first view and the first magnification item
+
+MENU = [
+    "popup: 表示(&V)",
+    "item: 32771 比較(&C)", "item: 32772 ソース(&S)", "item: 32773 フィルタ後(&F)",
+    "popup: 倍率(&M)",
+    "item: 32774 全体(&A)",
+] + [f"item: {32774 + n} x{n}(&{n})" for n in range(1, 11)]
+
+MODE_TEXT = ["比較", "ソース", "フィルタ後"]
+
+
+def title(view):
+    zoom = "全体" if view["multi"] == 0 else f"x{view['multi']}"
+    return f"Pandrel - {MODE_TEXT[view['screen']]} - {zoom}"
+
+
+class Results:
+    def __init__(self):
+        self.passed, self.failed = 0, []
+
+    def check(self, name, ok, detail=""):
+        if ok:
+            self.passed += 1
+            print(f"PASS {name}")
+        else:
+            self.failed.append(name)
+            print(f"FAIL {name}: {detail}")
+
+
+class Run:
+    """One start of the host: its options, and a script that the checkpoints
+    and the actions build up while the expected view is tracked alongside."""
+
+    def __init__(self, name, options, pictures=None, settings=None):
+        self.name, self.options, self.pictures = name, options, pictures
+        self.settings = settings
+        self.script, self.checkpoints = [], []
+        self.view = {"screen": 0, "multi": 0, "cx": 0.0, "cy": 0.0, "open": True,
+                     "client": (320, 106)}
+
+    def act(self, actions, **changes):
+        self.script.append(actions)
+        self.view.update(changes)
+        return self
+
+    def preview_press(self, x, y):
+        """Centres a magnified view on (x, y) in the filtered picture."""
+        self.act(f"preview-press {x} {y}; preview-release {x} {y}")
+        filtered = self.pictures["filtered"]
+        if self.view["multi"] > 0:
+            self.view["cx"], self.view["cy"] = expected.clamp_center(
+                float(x), float(y), filtered.width, filtered.height)
+        return self
+
+    def drag(self, x1, y1, x2, y2, steps=4):
+        """A drag in the window: the host moves in `steps` equal integer steps;
+        each move pans by the distance over the magnification and the pane's
+        factor, rounded to float32 and kept within the filtered picture."""
+        self.act(f"drag {x1} {y1} {x2} {y2} {steps}")
+        v, source, filtered = self.view, self.pictures["source"], self.pictures["filtered"]
+        in_source = v["screen"] == 1 or (v["screen"] == 0 and x1 < expected.div(v["client"][0], 2))
+        scale_x = expected.f32(source.width / filtered.width) if in_source else 1.0
+        scale_y = expected.f32(source.height / filtered.height) if in_source else 1.0
+        last = (x1, y1)
+        for i in range(1, steps + 1):
+            point = (x1 + expected.div((x2 - x1) * i, steps), y1 + expected.div((y2 - y1) * i, steps))
+            cx = expected.f32(v["cx"] - (point[0] - last[0]) / v["multi"] / scale_x)
+            cy = expected.f32(v["cy"] - (point[1] - last[1]) / v["multi"] / scale_y)
+            v["cx"], v["cy"] = expected.clamp_center(cx, cy, filtered.width, filtered.height)
+            last = point
+        return self
+
+    def checkpoint(self, label, pictures=None):
+        name = f"{self.name}-{len(self.checkpoints)}"
+        self.script.append(f"capture {name}.bmp; report {name}.txt")
+        self.checkpoints.append((label, name, copy.deepcopy(self.view), pictures))
+        return self
+
+
+def run_host(run, host, module, work, results):
+    directory = os.path.join(work, run.name)
+    os.makedirs(directory, exist_ok=True)
+    with open(os.path.join(directory, "script.txt"), "w") as f:
+        f.write("\n".join(a.strip() for line in run.script for a in line.split(";")) + "\n")
+    ini = os.path.join(work, (run.settings or run.name) + ".ini")
+    options = []
+    for option in run.options:
+        if isinstance(option, expected.Picture):
+            path = os.path.join(directory, f"picture{len(options)}.bmp")
+            expected.write_bmp(path, option)
+            option = path
+        options.append(option)
+    command = ["wine", host, "--settings", ini, *options, "--script", "script.txt", module]
+    try:
+        process = subprocess.run(command, cwd=directory, capture_output=True, timeout=120)
+        ok, detail = process.returncode == 0, f"exit {process.returncode}: {process.stderr[-500:]}"
+    except subprocess.TimeoutExpired:
+        ok, detail = False, "timed out"
+    results.check(f"{run.name}: the host runs the script and exits cleanly", ok, detail)
+    return directory, ini
+
+
+def read_report(path):
+    report = {"menu": []}
+    for line in open(path, encoding="utf-8").read().splitlines():
+        key, _, value = line.partition(": ")
+        if key in ("popup", "item"):
+            report["menu"].append(line)
+        else:
+            report[key.rstrip(":")] = value
+    return report
+
+
+def read_ini(path):
+    try:
+        lines = open(path, encoding="ascii").read().split()
+    except OSError:
+        return {}
+    return dict(line.split("=", 1) for line in lines if "=" in line)
+
+
+def check_checkpoint(run, directory, label, name, view, pictures, results):
+    prefix = f"{run.name}: {label}"
+    try:
+        report = read_report(os.path.join(directory, name + ".txt"))
+        actual = expected.read_bmp(os.path.join(directory, name + ".bmp"))
+    except (OSError, ValueError) as error:
+        results.check(f"{prefix}: capture and report written", False, str(error))
+        return None
+    results.check(f"{prefix}: title", report.get("title") == title(view),
+                  f"{report.get('title')!r} != {title(view)!r}")
+    checked = f"{COMPARE + view['screen']} {FIT + view['multi']}"
+    results.check(f"{prefix}: checked menu items", report.get("checked", "").strip() == checked,
+                  f"{report.get('checked')!r} != {checked!r}")
+    menu = [line.replace(" checked", "") for line in report["menu"]]
+    results.check(f"{prefix}: menu structure", menu == MENU, "\n".join(menu))
+
+    client = (actual.width, actual.height)
+    background = bytes(int(c) for c in report["background"].split())
+    blits = expected.view_blits(*client, view, pictures) if view["open"] else []
+    bad = expected.mismatches(actual, background, blits)
+    results.check(f"{prefix}: client area {client[0]}x{client[1]}", client == view["client"],
+                  f"{client} != {view['client']}")
+    results.check(f"{prefix}: picture", not bad,
+                  f"{len(bad)} pixels differ, first at {bad[:5]} (capture {name}.bmp)")
+    return actual, background, blits
+
+
+def check_checker(actual, background, blits, results):
+    """The comparison must notice a pane one pixel off and a wrong picture."""
+    def moved(index, dx, dy):
+        changed = list(blits)
+        (xd, yd, dw, dh), src, picture = changed[index]
+        changed[index] = ((xd + dx, yd + dy, dw, dh), src, picture)
+        return changed
+
+    wrong = list(blits)
+    wrong[0] = (blits[0][0], blits[0][1], blits[1][2])
+    for label, variant in [("filtered pane one pixel right", moved(1, 1, 0)),
+                           ("source pane one pixel left", moved(0, -1, 0)),
+                           ("source pane one pixel down", moved(0, 0, 1)),
+                           ("filtered picture in the source pane", wrong)]:
+        bad = expected.mismatches(actual, background, variant)
+        results.check(f"checker: rejects the {label}", len(bad) > 0, "no pixel differs")
+
+
+def build_runs(work):
+    noise = {n: expected.noise_picture(w, h, n) for n, (w, h) in
+             {1: (320, 240), 2: (320, 240), 3: (320, 240), 4: (160, 120)}.items()}
+    same_size = {"source": noise[1], "filtered": noise[2]}
+    views = Run("views", ["--source", noise[1], "--filtered", noise[2]], same_size)
+    views.checkpoint("compare, fit")
+    views.act("menu x2", multi=2).checkpoint("compare, x2")
+    views.preview_press(200, 150).checkpoint("compare, x2, preview press at (200, 150)")
+    views.drag(100, 50, 80, 40).checkpoint("drag in the source pane")
+    views.drag(250, 50, 270, 62).checkpoint("drag in the filtered pane")
+    views.act("menu source", screen=1).checkpoint("source alone, x2")
+    views.act("wheel -120", multi=3).checkpoint("wheel toward the user: x3")
+    views.act("rclick 10 10", screen=2).checkpoint("right click: filtered alone")
+    views.act("menu fit", multi=0).checkpoint("filtered alone, fit")
+    views.act("hide; show").checkpoint("hidden and shown again")
+    views.act("resize 480 300; menu compare; menu x1", client=(480, 300), screen=0, multi=1)
+    views.checkpoint("resized to 480x300, compare, x1")
+    views.act("close", open=False).checkpoint("no video open")
+    views.act("open", open=True).checkpoint("video opened again")
+
+    sizes = Run("sizes", ["--source", noise[3], "--filtered", noise[4]],
+                {"source": noise[3], "filtered": noise[4]})
+    sizes.checkpoint("source 320x240, filtered 160x120, compare, fit")
+    sizes.act("menu x2", multi=2).preview_press(80, 60).checkpoint("x2, preview press at (80, 60)")
+    sizes.drag(60, 50, 100, 70).checkpoint("drag in the source pane, twice the pixels")
+    sizes.drag(200, 50, 220, 60).checkpoint("drag in the filtered pane")
+
+    frames = Run("frames", ["--filtered-size", "160x120"])
+    frames.act("save-frames f0").checkpoint("embedded frames, frame 0", "f0")
+    frames.act("menu x1; next; save-frames f1", multi=1).checkpoint("next frame, x1", "f1")
+
+    first = Run("settings-first", [], settings="settings")
+    first.act("save-frames s; menu source; menu x3", screen=1, multi=3)
+    first.checkpoint("view set to source, x3", "s")
+    second = Run("settings-second", [], settings="settings")
+    second.view.update(screen=1, multi=3)
+    second.act("save-frames s").checkpoint("next start: source, x3", "s")
+    with open(os.path.join(work, "clamped.ini"), "w") as f:
+        f.write("[Pandrel]\nScreen=7\nMulti=-3\n")
+    clamped = Run("settings-clamped", [], settings="clamped")
+    clamped.view.update(screen=2, multi=0)
+    clamped.act("save-frames s").checkpoint("stored Screen=7, Multi=-3", "s")
+
+    soak = Run("soak", ["--filtered-size", "160x120", "--frames", "5"])
+    soak.act("random 1500 7; show; open; resize 320 106; menu compare; menu fit; save-frames s",
+             screen=0, multi=0).checkpoint("after 1500 random messages, compare, fit", "s")
+    return [views, sizes, frames, first, second, clamped, soak]
+
+
+def main():
+    host, module, work = (os.path.abspath(a) for a in sys.argv[1:4])
+    results = Results()
+    runs = build_runs(work)
+    for run in runs:
+        directory, ini = run_host(run, host, module, work, results)
+        for label, name, view, pictures in run.checkpoints:
+            if isinstance(pictures, str):
+                pictures = {kind: expected.read_bmp(os.path.join(directory, f"{pictures}-{kind}.bmp"))
+                            for kind in ("source", "filtered")}
+            outcome = check_checkpoint(run, directory, label, name, view,
+                                       pictures or run.pictures, results)
+            if run.name == "views" and name == "views-2" and outcome:
+                check_checker(*outcome, results)
+        stored = {"settings-first": {"Screen": "1", "Multi": "3"},
+                  "settings-clamped": {"Screen": "2", "Multi": "0"}}.get(run.name)
+        if stored:
+            got = read_ini(ini)
+            results.check(f"{run.name}: settings stored at the end", got == stored,
+                          f"{got} != {stored}")
+    print(f"\ne2e: {results.passed} passed, {len(results.failed)} failed")
+    return 1 if results.failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

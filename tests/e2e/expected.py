@@ -1,0 +1,187 @@
+"""What the plug-in's window must show, computed from the pictures and the view
+alone, and the comparison of a captured client area against it.
+
+Pictures are kept top-down as rows of RGB bytes. The layout is worked out
+here again from the documented geometry, independently of the module's code.
+"""
+
+import random
+import struct
+
+
+class Picture:
+    def __init__(self, width, height, rgb):
+        self.width, self.height, self.rgb = width, height, rgb  # top-down, 3 bytes a pixel
+
+    def pixel(self, x, y):
+        i = (y * self.width + x) * 3
+        return self.rgb[i:i + 3]
+
+
+def noise_picture(width, height, seed):
+    """A picture in which neighbouring pixels differ: any shift shows."""
+    return Picture(width, height, random.Random(seed).randbytes(width * height * 3))
+
+
+def read_bmp(path):
+    data = open(path, "rb").read()
+    width, height = struct.unpack_from("<ii", data, 18)
+    bits, compression = struct.unpack_from("<HI", data, 28)
+    if data[:2] != b"BM" or bits != 24 or compression != 0:
+        raise ValueError(f"{path}: not an uncompressed 24-bit bitmap")
+    offset = struct.unpack_from("<I", data, 10)[0]
+    stride = (width * 3 + 3) & ~3
+    rows = []
+    for row in range(abs(height)):
+        start = offset + row * stride
+        bgr = data[start:start + width * 3]
+        rgb = bytearray(len(bgr))
+        rgb[0::3], rgb[1::3], rgb[2::3] = bgr[2::3], bgr[1::3], bgr[0::3]
+        rows.append(bytes(rgb))
+    if height > 0:
+        rows.reverse()
+    return Picture(width, abs(height), b"".join(rows))
+
+
+def write_bmp(path, picture):
+    stride = picture.width * 3
+    assert stride % 4 == 0, "widths are multiples of 4"
+    header = struct.pack("<2sIHHIIiiHHIIiiII", b"BM", 54 + stride * picture.height, 0, 0, 54, 40,
+                         picture.width, picture.height, 1, 24, 0, 0, 0, 0, 0, 0)
+    rows = []
+    for y in reversed(range(picture.height)):
+        rgb = picture.rgb[y * stride:(y + 1) * stride]
+        bgr = bytearray(stride)
+        bgr[0::3], bgr[1::3], bgr[2::3] = rgb[2::3], rgb[1::3], rgb[0::3]
+        rows.append(bytes(bgr))
+    with open(path, "wb") as f:
+        f.write(header + b"".join(rows))
+
+
+# --- Geometry ---------------------------------------------------------------
+
+def f32(value):
+    return struct.unpack("<f", struct.pack("<f", value))[0]
+
+
+def div(a, b):
+    """Integer division truncating toward zero."""
+    q = abs(a) // abs(b)
+    return q if (a >= 0) == (b >= 0) else -q
+
+
+def clamp_center(cx, cy, filtered_width, filtered_height):
+    def clamp(v, bound):
+        v = max(v, 0.0)
+        return f32(min(v, f32(bound)))
+    return clamp(cx, filtered_width), clamp(cy, filtered_height)
+
+
+def panes(client_width, client_height, screen):
+    """(name, pane rectangle, alignment) of each pane shown in a view mode."""
+    half = div(client_width, 2)
+    whole = (0, 0, client_width, client_height)
+    if screen == 0:
+        return [("source", (0, 0, half - 2, client_height), "right"),
+                ("filtered", (half + 2, 0, client_width, client_height), "left")]
+    return [("source" if screen == 1 else "filtered", whole, "center")]
+
+
+def layout(pane, align, pw, ph, fw, fh, multi, cx, cy):
+    """Destination (x, y, w, h) and source (x, y from the bottom, w, h) of a pane."""
+    left, top, right, bottom = pane
+    pane_w, pane_h = right - left, bottom - top
+    dw, dh, xs, ys, sw, sh = pane_w, pane_h, 0, 0, pw, ph
+    if multi == 0:
+        aspect = pw / ph
+        if f32(pane_w / pane_h) > aspect:
+            dw = int(pane_h * aspect)
+        else:
+            dh = int(pane_w / aspect)
+    else:
+        view_w, view_h = div(pane_w, multi), div(pane_h, multi)
+        scale_x, scale_y = pw / f32(fw), f32(ph / f32(fh))
+        half_w, half_h = div(view_w, 2), div(view_h, 2)
+        cx, cy = f32(cx), f32(cy)
+        if half_w / scale_x > cx:
+            cx = f32(half_w / scale_x)
+        elif cx > fw - view_w * 0.5 / scale_x:
+            cx = f32(fw - view_w * 0.5 / scale_x)
+        if half_h / scale_y > cy:
+            cy = f32(half_h / scale_y)
+        elif cy > fh - view_h * 0.5 / scale_y:
+            cy = f32(fh - view_h * 0.5 / scale_y)
+        if multi * pw < pane_w:
+            dw = multi * pw
+        else:
+            sw = view_w
+            xs = min(max(int(cx * scale_x + 0.5) - half_w, 0), pw - view_w)
+        if multi * ph < pane_h:
+            dh = multi * ph
+        else:
+            sh = view_h
+            top_row = min(max(int(cy * scale_y + 0.5) - half_h, 0), ph - view_h)
+            ys = ph - view_h - top_row
+    xd = left
+    if dw < pane_w:
+        xd = {"right": right - dw, "left": left, "center": left + div(right - dw - left, 2)}[align]
+    yd = top + div(bottom - dh - top, 2) if dh < pane_h else top
+    return (xd, yd, dw, dh), (xs, ys, sw, sh)
+
+
+def view_blits(client_width, client_height, view, pictures):
+    """The blits of one paint: (destination, source, picture) per pane."""
+    source, filtered = pictures["source"], pictures["filtered"]
+    cx, cy = clamp_center(view["cx"], view["cy"], filtered.width, filtered.height)
+    blits = []
+    for name, pane, align in panes(client_width, client_height, view["screen"]):
+        picture = pictures[name]
+        dest, src = layout(pane, align, picture.width, picture.height, filtered.width,
+                           filtered.height, view["multi"], cx, cy)
+        blits.append((dest, src, picture))
+    return blits
+
+
+# --- Comparison -------------------------------------------------------------
+
+def covered(d, dest_size, src_size):
+    """Source indices whose extent overlaps destination pixel d of a stretch."""
+    first = (d * src_size) // dest_size
+    end = -((-(d + 1) * src_size) // dest_size)
+    return range(first, max(end, first + 1))
+
+
+def mismatches(actual, background, blits):
+    """Pixels of `actual` that neither the blits nor the background explain.
+
+    Inside a blit a pixel must equal one of the picture pixels its extent
+    covers: exactly the one sample inside a magnified cell, either neighbour
+    on a cell edge, one of the two or three covered pixels when shrinking.
+    Outside every blit it must be exactly the background.
+    """
+    bad = []
+    owner = {}
+    for index, ((xd, yd, dw, dh), _, _) in enumerate(blits):
+        for y in range(max(yd, 0), min(yd + dh, actual.height)):
+            owner[y] = owner.get(y, []) + [index]
+    for y in range(actual.height):
+        row = actual.rgb[y * actual.width * 3:(y + 1) * actual.width * 3]
+        spans = []
+        for index in owner.get(y, []):
+            (xd, yd, dw, dh), (xs, ys, sw, sh), picture = blits[index]
+            top = picture.height - ys - sh
+            rows = [top + r for r in covered(y - yd, dh, sh)]
+            spans.append((xd, xd + dw, xs, sw, dw, picture, rows))
+        for x in range(actual.width):
+            got = row[x * 3:x * 3 + 3]
+            span = next((s for s in spans if s[0] <= x < s[1]), None)
+            if span is None:
+                ok = got == background
+            else:
+                xd, _, xs, sw, dw, picture, rows = span
+                columns = covered(x - xd, dw, sw)
+                ok = got == picture.pixel(xs + columns[0], rows[0]) or any(
+                    got == picture.pixel(xs + c, r) for c in columns for r in rows)
+            if not ok:
+                bad.append((x, y))
+    return bad
