@@ -24,5 +24,5 @@ trap cleanup EXIT
 # One prefix and one wine server for the whole suite: the first start of a
 # prefix is the slow part.
 timeout 300 xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
-    source scripts/wine_prefix.sh && prepare_wine_prefix || exit 1
+    source scripts/wine_prefix.sh && prepare_wine_prefix && leave_windows_unmanaged || exit 1
     /usr/bin/python3 tests/e2e/e2e.py "$@"' e2e "$host" "$module" "$work"
