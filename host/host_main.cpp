@@ -126,8 +126,8 @@ LRESULT CALLBACK PreviewWindowProc(HWND window, UINT message, WPARAM wParam, LPA
                 info.bmiHeader.biHeight = picture.height;
                 info.bmiHeader.biPlanes = 1;
                 info.bmiHeader.biBitCount = 24;
-                SetDIBitsToDevice(dc, 0, 0, picture.width, picture.height, 0, 0, 0,
-                                  picture.height, picture.pixels.data(), &info, DIB_RGB_COLORS);
+                SetDIBitsToDevice(dc, 0, 0, picture.width, picture.height, 0, 0, 0, picture.height,
+                                  picture.pixels.data(), &info, DIB_RGB_COLORS);
             }
             EndPaint(window, &paint);
             return 0;
@@ -286,8 +286,8 @@ bool LoadFrames(const Options& options) {
         if (!options.sourceBmp || !options.filteredBmp ||
             !ReadBmp(options.sourceBmp, &frame.source, &error) ||
             !ReadBmp(options.filteredBmp, &frame.filtered, &error)) {
-            fprintf(stderr, "%s\n", error.empty() ? "--source and --filtered go together"
-                                                  : error.c_str());
+            fprintf(stderr, "%s\n",
+                    error.empty() ? "--source and --filtered go together" : error.c_str());
             return false;
         }
         host.frames.push_back(frame);
@@ -301,8 +301,8 @@ bool LoadFrames(const Options& options) {
         fprintf(stderr, "frame widths must be positive multiples of 4, heights positive\n");
         return false;
     }
-    host.frames = MakeEmbeddedFrames(options.frameCount, options.sourceWidth,
-                                     options.sourceHeight, filteredWidth, filteredHeight);
+    host.frames = MakeEmbeddedFrames(options.frameCount, options.sourceWidth, options.sourceHeight,
+                                     filteredWidth, filteredHeight);
     return true;
 }
 
@@ -338,8 +338,8 @@ EditHandle VideoHandle() { return &host; }
 // to process the current frame again.
 int Notify(UINT message, WPARAM wParam, LPARAM lParam) {
     if (!host.pluginStarted) return 0;
-    const int result =
-        host.filter->windowProc(PluginWindow(), message, wParam, lParam, VideoHandle(), host.filter);
+    const int result = host.filter->windowProc(PluginWindow(), message, wParam, lParam,
+                                               VideoHandle(), host.filter);
     if (result) ProcessCurrentFrame();
     return result;
 }
@@ -391,10 +391,10 @@ int main(int argc, char** argv) {
     if (!LoadFrames(options)) return 2;
 
     const HMODULE module = LoadLibraryA(options.modulePath);
-    const auto getFilterTable = module ? reinterpret_cast<FilterTable*(HOSTCALL*)()>(
-                                             reinterpret_cast<void*>(GetProcAddress(
-                                                 module, "GetFilterTable")))
-                                       : nullptr;
+    const auto getFilterTable =
+        module ? reinterpret_cast<FilterTable*(HOSTCALL*)()>(
+                     reinterpret_cast<void*>(GetProcAddress(module, "GetFilterTable")))
+               : nullptr;
     if (!getFilterTable) {
         fprintf(stderr, "cannot load %s or find GetFilterTable in it\n", options.modulePath);
         return 1;

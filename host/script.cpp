@@ -11,11 +11,8 @@
 namespace {
 
 LPARAM Point(int x, int y) {
-    return static_cast<LPARAM>(static_cast<DWORD>(MAKELONG(static_cast<WORD>(x), static_cast<WORD>(y))));
-}
-
-void Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    SendMessageW(window, message, wParam, lParam);
+    return static_cast<LPARAM>(
+        static_cast<DWORD>(MAKELONG(static_cast<WORD>(x), static_cast<WORD>(y))));
 }
 
 // Menu commands by id or by name: compare, source, filtered, fit, x1 to x10.
@@ -38,21 +35,22 @@ bool ParseCommand(const std::string& name, int* id) {
 
 void Drag(int fromX, int fromY, int toX, int toY, int steps) {
     const HWND window = PluginWindow();
-    Send(window, WM_LBUTTONDOWN, MK_LBUTTON, Point(fromX, fromY));
+    SendMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, Point(fromX, fromY));
     for (int i = 1; i <= steps; ++i) {
-        Send(window, WM_MOUSEMOVE, MK_LBUTTON,
-             Point(fromX + (toX - fromX) * i / steps, fromY + (toY - fromY) * i / steps));
+        SendMessageW(window, WM_MOUSEMOVE, MK_LBUTTON,
+                     Point(fromX + (toX - fromX) * i / steps, fromY + (toY - fromY) * i / steps));
     }
-    Send(window, WM_LBUTTONUP, 0, Point(toX, toY));
+    SendMessageW(window, WM_LBUTTONUP, 0, Point(toX, toY));
 }
 
 void Wheel(int delta) {
-    Send(PluginWindow(), WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(delta)), Point(100, 100));
+    SendMessageW(PluginWindow(), WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(delta)),
+                 Point(100, 100));
 }
 
 void RightClick(int x, int y) {
-    Send(PluginWindow(), WM_RBUTTONDOWN, MK_RBUTTON, Point(x, y));
-    Send(PluginWindow(), WM_RBUTTONUP, 0, Point(x, y));
+    SendMessageW(PluginWindow(), WM_RBUTTONDOWN, MK_RBUTTON, Point(x, y));
+    SendMessageW(PluginWindow(), WM_RBUTTONUP, 0, Point(x, y));
 }
 
 void NextFrame() { ShowFrame((host.currentFrame + 1) % static_cast<int>(host.frames.size())); }
@@ -88,7 +86,8 @@ bool Capture(const char* path) {
 
 std::string Utf8(const wchar_t* text) {
     char buffer[1024];
-    const int n = WideCharToMultiByte(CP_UTF8, 0, text, -1, buffer, sizeof buffer, nullptr, nullptr);
+    const int n =
+        WideCharToMultiByte(CP_UTF8, 0, text, -1, buffer, sizeof buffer, nullptr, nullptr);
     return n > 0 ? std::string(buffer, n - 1) : std::string();
 }
 
@@ -105,8 +104,8 @@ std::string Report() {
     out << "client: " << client.right << " " << client.bottom << "\n";
     const COLORREF background = GetSysColor(COLOR_ACTIVEBORDER);
     out << "background: " << static_cast<int>(GetRValue(background)) << " "
-        << static_cast<int>(GetGValue(background)) << " "
-        << static_cast<int>(GetBValue(background)) << "\n";
+        << static_cast<int>(GetGValue(background)) << " " << static_cast<int>(GetBValue(background))
+        << "\n";
     out << "frame: " << host.currentFrame << (host.videoOpen ? " open" : " closed") << "\n";
     std::string checked;
     const HMENU menu = GetMenu(window);
@@ -152,8 +151,8 @@ bool SaveFrames(const std::string& prefix) {
     const VideoFrame& frame = host.frames[host.currentFrame];
     return WriteBmp((prefix + "-source.bmp").c_str(), frame.source.width, frame.source.height,
                     frame.source.pixels.data()) &&
-           WriteBmp((prefix + "-filtered.bmp").c_str(), frame.filtered.width,
-                    frame.filtered.height, frame.filtered.pixels.data());
+           WriteBmp((prefix + "-filtered.bmp").c_str(), frame.filtered.width, frame.filtered.height,
+                    frame.filtered.pixels.data());
 }
 
 // A small deterministic generator, the same on every build.
@@ -178,7 +177,7 @@ void RandomStep(Random* random) {
     const int y = random->Between(-100, 700);
     switch (random->Below(14)) {
         case 0:
-            Send(window, WM_COMMAND, random->Between(32769, 32786), 0);
+            SendMessageW(window, WM_COMMAND, random->Between(32769, 32786), 0);
             break;
         case 1:
             Wheel(random->Between(-2, 2) * 120);
@@ -187,13 +186,13 @@ void RandomStep(Random* random) {
             RightClick(x, y);
             break;
         case 3:
-            Send(window, WM_LBUTTONDOWN, MK_LBUTTON, Point(x, y));
+            SendMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, Point(x, y));
             break;
         case 4:
-            Send(window, WM_MOUSEMOVE, random->Below(4) ? MK_LBUTTON : 0, Point(x, y));
+            SendMessageW(window, WM_MOUSEMOVE, random->Below(4) ? MK_LBUTTON : 0, Point(x, y));
             break;
         case 5:
-            Send(window, WM_LBUTTONUP, 0, Point(x, y));
+            SendMessageW(window, WM_LBUTTONUP, 0, Point(x, y));
             break;
         case 6:
             ResizePluginWindow(random->Between(0, 800), random->Between(0, 600));
@@ -209,7 +208,8 @@ void RandomStep(Random* random) {
             break;
         case 10: {
             static const UINT previewMessages[] = {WM_LBUTTONDOWN, WM_MOUSEMOVE, WM_LBUTTONUP};
-            Send(host.previewWindow, previewMessages[random->Below(3)], MK_LBUTTON, Point(x, y));
+            SendMessageW(host.previewWindow, previewMessages[random->Below(3)], MK_LBUTTON,
+                         Point(x, y));
             break;
         }
         case 11: {
@@ -222,7 +222,8 @@ void RandomStep(Random* random) {
             InvalidateRect(window, nullptr, random->Below(2));
             break;
         default:
-            Drag(x, y, random->Between(-100, 900), random->Between(-100, 700), random->Between(1, 5));
+            Drag(x, y, random->Between(-100, 900), random->Between(-100, 700),
+                 random->Between(1, 5));
             break;
     }
 }
@@ -244,7 +245,7 @@ bool RunAction(const std::string& action, std::string* error) {
     const HWND preview = host.previewWindow;
 
     if (verb == "menu" && in >> name && ParseCommand(name, &a)) {
-        Send(PluginWindow(), WM_COMMAND, static_cast<WORD>(a), 0);
+        SendMessageW(PluginWindow(), WM_COMMAND, static_cast<WORD>(a), 0);
     } else if (verb == "wheel" && ints(1)) {
         Wheel(a);
     } else if (verb == "rclick" && ints(2)) {
@@ -256,11 +257,11 @@ bool RunAction(const std::string& action, std::string* error) {
     } else if (verb == "resize" && ints(2)) {
         ResizePluginWindow(a, b);
     } else if (verb == "preview-press" && ints(2)) {
-        Send(preview, WM_LBUTTONDOWN, MK_LBUTTON, Point(a, b));
+        SendMessageW(preview, WM_LBUTTONDOWN, MK_LBUTTON, Point(a, b));
     } else if (verb == "preview-move" && ints(2)) {
-        Send(preview, WM_MOUSEMOVE, MK_LBUTTON, Point(a, b));
+        SendMessageW(preview, WM_MOUSEMOVE, MK_LBUTTON, Point(a, b));
     } else if (verb == "preview-release" && ints(2)) {
-        Send(preview, WM_LBUTTONUP, 0, Point(a, b));
+        SendMessageW(preview, WM_LBUTTONUP, 0, Point(a, b));
     } else if (verb == "next") {
         NextFrame();
     } else if (verb == "hide" || verb == "show") {

@@ -144,20 +144,29 @@ def view_blits(client_width, client_height, view, pictures):
 
 # --- Comparison -------------------------------------------------------------
 
-def covered(d, dest_size, src_size):
-    """Source indices whose extent overlaps destination pixel d of a stretch."""
+def samples(d, dest_size, src_size):
+    """Source indices that destination pixel d of a stretch may show.
+
+    Magnified: the one pixel under the destination pixel's centre (either
+    neighbour when the centre falls exactly on their border). Shrunk: any
+    pixel that the destination pixel's extent overlaps; Wine takes one of
+    them (the one at (d + 1) * src / dest - 1/2, counted from the bottom row
+    for rows), so this is no looser than the rounding of another
+    nearest-neighbour stretch.
+    """
+    if dest_size >= src_size:
+        index, remainder = divmod((2 * d + 1) * src_size, 2 * dest_size)
+        on_border = remainder == 0 and index > 0
+        return range(index - 1 if on_border else index, index + 1)
     first = (d * src_size) // dest_size
-    end = -((-(d + 1) * src_size) // dest_size)
-    return range(first, max(end, first + 1))
+    return range(first, -((-(d + 1) * src_size) // dest_size))
 
 
 def mismatches(actual, background, blits):
     """Pixels of `actual` that neither the blits nor the background explain.
 
-    Inside a blit a pixel must equal one of the picture pixels its extent
-    covers: exactly the one sample inside a magnified cell, either neighbour
-    on a cell edge, one of the two or three covered pixels when shrinking.
-    Outside every blit it must be exactly the background.
+    Inside a blit a pixel must equal one of its `samples` in both directions;
+    outside every blit it must be exactly the background.
     """
     bad = []
     owner = {}
@@ -170,7 +179,7 @@ def mismatches(actual, background, blits):
         for index in owner.get(y, []):
             (xd, yd, dw, dh), (xs, ys, sw, sh), picture = blits[index]
             top = picture.height - ys - sh
-            rows = [top + r for r in covered(y - yd, dh, sh)]
+            rows = [top + r for r in samples(y - yd, dh, sh)]
             spans.append((xd, xd + dw, xs, sw, dw, picture, rows))
         for x in range(actual.width):
             got = row[x * 3:x * 3 + 3]
@@ -179,7 +188,7 @@ def mismatches(actual, background, blits):
                 ok = got == background
             else:
                 xd, _, xs, sw, dw, picture, rows = span
-                columns = covered(x - xd, dw, sw)
+                columns = samples(x - xd, dw, sw)
                 ok = got == picture.pixel(xs + columns[0], rows[0]) or any(
                     got == picture.pixel(xs + c, r) for c in columns for r in rows)
             if not ok:
