@@ -27,9 +27,16 @@ void ReserveBuffer(uint8_t*& pixels, int32_t& capacity, BITMAPINFO& info, int32_
         pixels = static_cast<uint8_t*>(VirtualAlloc(nullptr, bytes, MEM_COMMIT, PAGE_READWRITE));
     }
     capacity = pixels != nullptr ? bytes : 0;
-    if (PictureBytes(info.bmiHeader.biWidth, info.bmiHeader.biHeight) > capacity) {
+    if (BlitBytes(info.bmiHeader.biWidth, info.bmiHeader.biHeight) > capacity) {
         memset(&info, 0, sizeof info);
     }
+}
+
+// Whether a picture, as the host writes it and as the blit reads it, fits a
+// buffer of `capacity` bytes.
+bool FitsBuffer(int32_t width, int32_t height, int32_t capacity) {
+    const int32_t bytes = BlitBytes(width, height);
+    return bytes != 0 && bytes <= capacity;
 }
 
 void ReleaseBuffer(uint8_t*& pixels, int32_t& capacity) {
@@ -39,22 +46,30 @@ void ReleaseBuffer(uint8_t*& pixels, int32_t& capacity) {
     capacity = 0;
 }
 
-}  // namespace
-
-int32_t PictureBytes(int32_t width, int32_t height) {
-    int32_t pixels = 0;
+int32_t ImageBytes(int32_t width, int32_t height, bool paddedRows) {
+    int32_t row = 0;
     int32_t bytes = 0;
-    if (width <= 0 || height <= 0 || __builtin_mul_overflow(width, height, &pixels) ||
-        __builtin_mul_overflow(pixels, 3, &bytes)) {
-        return 0;
+    if (width <= 0 || height <= 0 || __builtin_mul_overflow(width, 3, &row)) return 0;
+    if (paddedRows) {
+        if (__builtin_add_overflow(row, 3, &row)) return 0;
+        row &= ~3;
     }
+    if (__builtin_mul_overflow(row, height, &bytes)) return 0;
     return bytes;
 }
+
+}  // namespace
+
+int32_t PictureBytes(int32_t width, int32_t height) { return ImageBytes(width, height, false); }
+
+int32_t BlitBytes(int32_t width, int32_t height) { return ImageBytes(width, height, true); }
 
 void AllocateImageBuffers(FilterTable* filter) {
     HostSystemInfo system = {};
     filter->services->getSystemInfo(nullptr, &system);
-    const int32_t bytes = PictureBytes(system.maxWidth, system.maxHeight);
+    // Room for the largest picture as the blit reads it, so that a picture
+    // whose rows the blit takes as padded never leads it past the buffer.
+    const int32_t bytes = BlitBytes(system.maxWidth, system.maxHeight);
     ReserveBuffer(frameStore.sourcePixels, frameStore.sourceCapacity, frameStore.sourceInfo, bytes);
     ReserveBuffer(frameStore.filteredPixels, frameStore.filteredCapacity, frameStore.filteredInfo,
                   bytes);
@@ -78,12 +93,10 @@ int HOSTCALL ProcessFrame(FilterTable* filter, FrameProcInfo* info) {
     const int32_t sourceHeight = info->sourceHeight;
     const int32_t width = info->width;
     const int32_t height = info->height;
-    // A frame that would not fit the buffers is not captured at all.
-    const int32_t filteredBytes = PictureBytes(width, height);
-    if (filteredBytes == 0 || filteredBytes > frameStore.filteredCapacity) return 1;
+    // A frame whose pictures would not fit the buffers is not captured at all.
+    if (!FitsBuffer(width, height, frameStore.filteredCapacity)) return 1;
     if (sourceChanged) {
-        const int32_t sourceBytes = PictureBytes(sourceWidth, sourceHeight);
-        if (sourceBytes == 0 || sourceBytes > frameStore.sourceCapacity) return 1;
+        if (!FitsBuffer(sourceWidth, sourceHeight, frameStore.sourceCapacity)) return 1;
         host->getSourcePixels(editHandle, frame, frameStore.sourcePixels, 0);
         frameStore.sourceFrameNumber = frame;
         DescribePicture(frameStore.sourceInfo, sourceWidth, sourceHeight);
@@ -91,7 +104,7 @@ int HOSTCALL ProcessFrame(FilterTable* filter, FrameProcInfo* info) {
 
     const void* displayed = host->getDisplayedPixels(editHandle, 0);
     if (displayed == nullptr) return 1;
-    memcpy(frameStore.filteredPixels, displayed, filteredBytes);
+    memcpy(frameStore.filteredPixels, displayed, PictureBytes(width, height));
     DescribePicture(frameStore.filteredInfo, width, height);
 
     PaintView(filter, editHandle, nullptr);

@@ -21,9 +21,14 @@ constexpr FrameStore frameStoreAtLoad = {nullptr, nullptr, {}, {}, -1, 0, 0, 0};
 
 extern FrameStore frameStore;
 
-// Bytes of a 24-bit picture of width x height, or 0 when either side is not
-// positive or the size does not fit a signed 32-bit count.
+// Bytes of a 24-bit picture of width x height as the host delivers it, rows
+// of width x 3 bytes; 0 when either side is not positive or the size does not
+// fit a signed 32-bit count.
 int32_t PictureBytes(int32_t width, int32_t height);
+
+// Bytes the platform's blit reads for the same picture: it takes each row as
+// padded to a multiple of 4 bytes. 0 in the same cases.
+int32_t BlitBytes(int32_t width, int32_t height);
 
 void AllocateImageBuffers(FilterTable* filter);
 void FreeImageBuffers();

@@ -178,7 +178,7 @@ TEST_P(AllocationSizeTest, ReservesOnlyARepresentablePositiveSize) {
     EXPECT_EQ(frameStore.filteredPixels, nullptr);
 }
 
-const char allocationLargest[] = "VirtualAlloc(null, 2147483646, 0x1000, 4)";
+const char allocationLargest[] = "VirtualAlloc(null, 2147483644, 0x1000, 4)";
 
 INSTANTIATE_TEST_SUITE_P(
     LargestSizes, AllocationSizeTest,
@@ -188,8 +188,15 @@ INSTANTIATE_TEST_SUITE_P(
             1280,
             720,
             {"VirtualAlloc(null, 2764800, 0x1000, 4)", "VirtualAlloc(null, 2764800, 0x1000, 4)"}},
+        // Rows as the blit reads them: 641 x 3 = 1923 bytes padded to 1924.
+        LargestSizeCase{"OddWidthRowsPadded",
+                        641,
+                        480,
+                        {"VirtualAlloc(null, 923520, 0x1000, 4)",
+                         "VirtualAlloc(null, 923520, 0x1000, 4)"}},
         LargestSizeCase{
-            "LargestRepresentable", 715827882, 1, {allocationLargest, allocationLargest}},
+            "LargestRepresentable", 715827881, 1, {allocationLargest, allocationLargest}},
+        LargestSizeCase{"PaddedRowOverflow", 715827882, 1, {}},
         LargestSizeCase{"BytesOverflow", 715827883, 1, {}},
         LargestSizeCase{"BytesOverflowSquare", 40000, 40000, {}},
         LargestSizeCase{"PixelsOverflow", 65536, 65536, {}},
@@ -391,6 +398,8 @@ INSTANTIATE_TEST_SUITE_P(
                       OversizeCase{"FilteredTaller", 640, 481, 640, 480},
                       OversizeCase{"FilteredLongRow", 921601, 1, 640, 480},
                       OversizeCase{"FilteredOnePixelOver", 307201, 1, 640, 480},
+                      // 921600 bytes as delivered, but 4-byte rows for the blit.
+                      OversizeCase{"FilteredPaddedRowsOver", 1, 307200, 640, 480},
                       OversizeCase{"FilteredBytesOverflow", 40000, 40000, 640, 480},
                       OversizeCase{"FilteredZeroWidth", 0, 240, 640, 480},
                       OversizeCase{"FilteredZeroHeight", 320, 0, 640, 480},
@@ -398,12 +407,28 @@ INSTANTIATE_TEST_SUITE_P(
                       OversizeCase{"FilteredBothNegative", -320, -240, 640, 480},
                       OversizeCase{"SourceWider", 320, 240, 641, 480},
                       OversizeCase{"SourceOnePixelOver", 320, 240, 1, 307201},
+                      OversizeCase{"SourcePaddedRowsOver", 320, 240, 1, 307200},
                       OversizeCase{"SourcePixelsOverflow", 320, 240, 65536, 65536},
                       OversizeCase{"SourceZero", 320, 240, 0, 0},
                       OversizeCase{"SourceBothNegative", 320, 240, -640, -480}),
     [](const ::testing::TestParamInfo<OversizeCase>& info) {
         return std::string(info.param.name);
     });
+
+// The blit takes each 24-bit row as padded to 4 bytes: a picture of odd width
+// at the largest size must still lie wholly inside its buffer as the blit
+// reads it.
+TEST_F(CaptureTest, OddWidthFrameAtTheLargestSizeFitsWithItsRowsPadded) {
+    fakeHost.maxWidth = 641;
+    fakeHost.maxHeight = 480;
+    Reserve();
+    EXPECT_EQ(frameStore.filteredCapacity, 1924 * 480);
+    EXPECT_EQ(Capture(1, 641, 480, 641, 480, 0x11), 1);
+    EXPECT_EQ(frameStore.frameCaptured, 1);
+    EXPECT_EQ(Contents(frameStore.filteredPixels, 641 * 480 * 3), fakeHost.displayedPixels);
+    EXPECT_EQ(BlitBytes(641, 480), 1924 * 480);
+    EXPECT_EQ(PictureBytes(641, 480), 641 * 480 * 3);
+}
 
 TEST_F(CaptureTest, OversizedFirstFrameLeavesFrameCapturedClear) {
     Reserve();

@@ -116,7 +116,9 @@ int StretchDIBits(HDC dc, int xDest, int yDest, int destWidth, int destHeight, i
     const int32_t width = header.biWidth;
     const int32_t height = header.biHeight;
     Require(width > 0 && height > 0, "StretchDIBits from an empty picture");
-    Require(int64_t{width} * height * 3 <= static_cast<int64_t>(capacity),
+    // The platform reads rows padded to a multiple of 4 bytes.
+    const int64_t stride = (int64_t{width} * 3 + 3) / 4 * 4;
+    Require(stride * height <= static_cast<int64_t>(capacity),
             "StretchDIBits header describes more than its buffer holds");
     checked::RequireWithin(xSrc, srcWidth, width, "StretchDIBits columns outside the picture");
     checked::RequireWithin(ySrc, srcHeight, height, "StretchDIBits rows outside the picture");
@@ -129,8 +131,8 @@ int StretchDIBits(HDC dc, int xDest, int yDest, int destWidth, int destHeight, i
     const int64_t bottom = std::min<int64_t>(ySrc, int64_t{ySrc} + srcHeight);
     const int64_t top = std::max<int64_t>(ySrc, int64_t{ySrc} + srcHeight) - 1;
     static volatile uint8_t touched;
-    touched = pixels[(bottom * width + left) * 3];
-    touched = pixels[(top * width + right) * 3 + 2];
+    touched = pixels[bottom * stride + left * 3];
+    touched = pixels[top * stride + right * 3 + 2];
     return srcHeight;
 }
 

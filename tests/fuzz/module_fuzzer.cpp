@@ -271,12 +271,12 @@ void CheckInvariants(int paintsBefore, int drawingPaintsBefore) {
     const BITMAPINFOHEADER& source = frameStore.sourceInfo.bmiHeader;
     const BITMAPINFOHEADER& filtered = frameStore.filteredInfo.bmiHeader;
     if (frameStore.sourcePixels != nullptr) {
-        Require(int64_t{source.biWidth} * source.biHeight * 3 <=
+        Require(BlitBytes(source.biWidth, source.biHeight) <=
                     static_cast<int64_t>(checked::BlockSize(frameStore.sourcePixels)),
                 "source header outgrew its buffer");
     }
     if (frameStore.filteredPixels != nullptr) {
-        Require(int64_t{filtered.biWidth} * filtered.biHeight * 3 <=
+        Require(BlitBytes(filtered.biWidth, filtered.biHeight) <=
                     static_cast<int64_t>(checked::BlockSize(frameStore.filteredPixels)),
                 "filtered header outgrew its buffer");
     }
