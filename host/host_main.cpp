@@ -103,6 +103,11 @@ LRESULT CALLBACK PluginWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
         case WM_CLOSE:
             PostQuitMessage(0);
             return 0;
+        case WM_RBUTTONUP:
+            // The right button belongs to the plug-in: no context menu, whose
+            // default (the system menu for a point off the client area) would
+            // wait for the user.
+            return 0;
     }
     return DefWindowProcW(window, message, wParam, lParam);
 }
@@ -151,6 +156,11 @@ LRESULT CALLBACK PreviewWindowProc(HWND window, UINT message, WPARAM wParam, LPA
             return 0;
         case WM_CLOSE:
             PostQuitMessage(0);
+            return 0;
+        case WM_RBUTTONUP:
+            // The right button belongs to the plug-in: no context menu, whose
+            // default (the system menu for a point off the client area) would
+            // wait for the user.
             return 0;
     }
     return DefWindowProcW(window, message, wParam, lParam);

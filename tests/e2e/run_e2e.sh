@@ -23,6 +23,6 @@ trap cleanup EXIT
 
 # One prefix and one wine server for the whole suite: the first start of a
 # prefix is the slow part.
-timeout 300 xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
+timeout $((300 + ${E2E_SOAK_STEPS:-100000} / 50)) xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
     source scripts/wine_prefix.sh && prepare_wine_prefix && leave_windows_unmanaged || exit 1
     /usr/bin/python3 tests/e2e/e2e.py "$@"' e2e "$host" "$module" "$work"
