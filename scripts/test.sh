@@ -39,6 +39,7 @@ stage "PE check self-test" /usr/bin/python3 tools/pe_check_test.py build/win32/P
 stage "reproducible Pandrel.auf" rebuild_and_compare_win32
 stage "bounded fuzz run (60 s)" bash tests/fuzz/run.sh 60
 stage "end-to-end suite under Wine" bash tests/e2e/run_e2e.sh
+stage "release archive" bash scripts/release.sh
 
 echo
 ((failed)) && echo "failed stages: ${failures[*]}"
