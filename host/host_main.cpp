@@ -14,16 +14,6 @@ namespace {
 const wchar_t pluginClassName[] = L"PandrelHostPluginWindow";
 const wchar_t previewClassName[] = L"PandrelHostPreview";
 
-// Host notifications.
-constexpr UINT notifyVideoOpened = 1125;
-constexpr UINT notifyVideoClosed = 1126;
-constexpr UINT notifyWindowCreated = 1127;
-constexpr UINT notifyWindowShownOrHidden = 1134;
-constexpr UINT notifyRepaint = 1136;
-constexpr UINT notifyPreviewPress = 1144;
-constexpr UINT notifyPreviewRelease = 1145;
-constexpr UINT notifyPreviewMove = 1146;
-
 HBRUSH BackgroundBrush() { return reinterpret_cast<HBRUSH>(COLOR_ACTIVEBORDER + 1); }
 
 const VideoFrame& CurrentFrame() { return host.frames[host.currentFrame]; }
@@ -374,7 +364,7 @@ void CloseVideo() {
 
 void ShowPluginWindow(bool shown) {
     ShowWindow(PluginWindow(), shown ? SW_SHOWNOACTIVATE : SW_HIDE);
-    Notify(notifyWindowShownOrHidden, 0, 0);
+    Notify(notifyShownOrHidden, 0, 0);
 }
 
 void ResizePluginWindow(int clientWidth, int clientHeight) {

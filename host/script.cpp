@@ -213,8 +213,8 @@ void RandomStep(Random* random) {
             break;
         }
         case 11: {
-            UINT message = random->Between(1125, 1146);
-            if (message == 1127) message = 1136;
+            UINT message = random->Between(notifyVideoOpened, notifyPreviewMove);
+            if (message == notifyWindowCreated) message = notifyRepaint;
             Notify(message, random->Next(), Point(x, y));
             break;
         }

@@ -27,6 +27,18 @@ typedef int(HOSTCALL* FilterCallback)(FilterTable* filter);
 typedef int(HOSTCALL* WindowCallback)(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                                       EditHandle editHandle, FilterTable* filter);
 
+// Notifications the host sends to the plug-in's window.
+enum HostNotification : UINT {
+    notifyVideoOpened = WM_USER + 101,     // 1125
+    notifyVideoClosed = WM_USER + 102,     // 1126
+    notifyWindowCreated = WM_USER + 103,   // 1127: attach the menu
+    notifyShownOrHidden = WM_USER + 110,   // 1134
+    notifyRepaint = WM_USER + 112,         // 1136
+    notifyPreviewPress = WM_USER + 120,    // 1144
+    notifyPreviewRelease = WM_USER + 121,  // 1145
+    notifyPreviewMove = WM_USER + 122,     // 1146
+};
+
 // The host's service table. Every slot is pointer-sized; the module calls
 // only the named ones.
 struct HostServices {

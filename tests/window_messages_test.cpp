@@ -775,13 +775,13 @@ TEST_F(WindowMessagesTest, AfterReleaseNoDragStartsAlthoughAFrameWasCaptured) {
 }
 
 TEST_F(WindowMessagesTest, AttachMenuLoadsSetsAndDrawsTheMenu) {
-    EXPECT_EQ(Send(notifyAttachMenu), 0);
+    EXPECT_EQ(Send(notifyWindowCreated), 0);
     EXPECT_EQ(recording::Calls(),
               (Calls{"LoadMenuA(instance, 2000)", "SetMenu(window, menu)", "DrawMenuBar(window)"}));
     // A failed load is passed on untested.
     recording::answers().menu = nullptr;
     recording::Calls().clear();
-    EXPECT_EQ(Send(notifyAttachMenu), 0);
+    EXPECT_EQ(Send(notifyWindowCreated), 0);
     EXPECT_EQ(recording::Calls(),
               (Calls{"LoadMenuA(instance, 2000)", "SetMenu(window, null)", "DrawMenuBar(window)"}));
 }
@@ -864,7 +864,7 @@ TEST_F(WindowMessagesTest, SessionFromStartToEndStoresTheChosenView) {
     };
 
     EXPECT_EQ(filter->initProc(filter), 1);
-    EXPECT_EQ(message(notifyAttachMenu), 0);
+    EXPECT_EQ(message(notifyWindowCreated), 0);
     EXPECT_EQ(message(notifyVideoOpened), 1);
     FrameProcInfo info = Frame(360, 288, 720, 576);
     recording::Calls().clear();

@@ -173,7 +173,7 @@ int main(int argc, char** argv) {
     filter->window = window;
     filter->instance = reinterpret_cast<HINSTANCE>(module);
     filter->initProc(filter);
-    filter->windowProc(window, notifyAttachMenu, 0, 0, edit, filter);
+    filter->windowProc(window, notifyWindowCreated, 0, 0, edit, filter);
     RECT client;
     GetClientRect(window, &client);
     if (client.right != clientWidth || client.bottom != clientHeight) {

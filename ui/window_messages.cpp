@@ -150,7 +150,7 @@ int HOSTCALL HandleWindowMessage(HWND window, UINT message, WPARAM wParam, LPARA
             FreeImageBuffers();
             PaintView(filter, editHandle, nullptr);
             return 0;
-        case notifyAttachMenu:
+        case notifyWindowCreated:
             AttachMenu(window, filter);
             return 0;
         case notifyPreviewPress:

@@ -71,12 +71,12 @@ public:
         static const UINT listed[] = {WM_PAINT,           WM_COMMAND,           WM_MOUSEMOVE,
                                       WM_LBUTTONDOWN,     WM_LBUTTONUP,         WM_RBUTTONUP,
                                       WM_MOUSEWHEEL,      notifyVideoOpened,    notifyVideoClosed,
-                                      notifyAttachMenu,   notifyShownOrHidden,  notifyRepaint,
+                                      notifyWindowCreated,   notifyShownOrHidden,  notifyRepaint,
                                       notifyPreviewPress, notifyPreviewRelease, notifyPreviewMove};
         constexpr unsigned listedCount = sizeof listed / sizeof *listed;
         const uint8_t k = Byte();
         if (k < 15 * listedCount) return listed[k % listedCount];
-        if (k < 240) return notifyAttachMenu + 1 + (k - 15 * listedCount) % 16;  // 1128..1143
+        if (k < 240) return notifyWindowCreated + 1 + (k - 15 * listedCount) % 16;  // 1128..1143
         if (k == 255) return Word32();
         return k;
     }
