@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     cmake g++ clang libgtest-dev libbenchmark-dev libclang-rt-14-dev
     g++-mingw-w64-i686 g++-mingw-w64-x86-64
-    wine64 xvfb xauth locales python3-pefile imagemagick zip
+    wine wine64 xvfb xauth locales python3-pefile imagemagick zip unzip
 )
 
 missing=()
