@@ -17,6 +17,7 @@
 #include "plugin/plugin.h"
 #include "plugin/view_state.h"
 #include "tests/bench/null_win32.h"
+#include "tests/support/module_state.h"
 #include "ui/window_messages.h"
 #include "view/paint_view.h"
 #include "view/pane_layout.h"
@@ -92,9 +93,7 @@ FrameProcInfo FrameOf(int32_t width, int32_t height) {
 // The module freshly loaded, its buffers reserved for width x height and one
 // frame of that size captured, in compare mode at magnification `multi`.
 FilterTable* LoadWithFrame(int32_t width, int32_t height, int32_t multi) {
-    FreeImageBuffers();
-    viewState = viewStateAtLoad;
-    frameStore = frameStoreAtLoad;
+    ReturnModuleToLoadState();
     host.width = width;
     host.height = height;
     host.displayed.assign(static_cast<size_t>(width) * height * 3, 0x5A);

@@ -13,6 +13,7 @@
 #include "plugin/plugin.h"
 #include "plugin/view_state.h"
 #include "tests/fuzz/checked_win32.h"
+#include "tests/support/module_state.h"
 #include "ui/window_messages.h"
 
 using checked::Require;
@@ -68,11 +69,11 @@ public:
     }
 
     UINT Message() {
-        static const UINT listed[] = {WM_PAINT,           WM_COMMAND,           WM_MOUSEMOVE,
-                                      WM_LBUTTONDOWN,     WM_LBUTTONUP,         WM_RBUTTONUP,
-                                      WM_MOUSEWHEEL,      notifyVideoOpened,    notifyVideoClosed,
-                                      notifyWindowCreated,   notifyShownOrHidden,  notifyRepaint,
-                                      notifyPreviewPress, notifyPreviewRelease, notifyPreviewMove};
+        static const UINT listed[] = {
+            WM_PAINT,           WM_COMMAND,           WM_MOUSEMOVE,        WM_LBUTTONDOWN,
+            WM_LBUTTONUP,       WM_RBUTTONUP,         WM_MOUSEWHEEL,       notifyVideoOpened,
+            notifyVideoClosed,  notifyWindowCreated,  notifyShownOrHidden, notifyRepaint,
+            notifyPreviewPress, notifyPreviewRelease, notifyPreviewMove};
         constexpr unsigned listedCount = sizeof listed / sizeof *listed;
         const uint8_t k = Byte();
         if (k < 15 * listedCount) return listed[k % listedCount];
@@ -181,9 +182,7 @@ int HOSTCALL GetSourcePixels(EditHandle, int, void* buffer, int) {
 
 // The module as freshly loaded, bound to a host with default answers.
 FilterTable* LoadModule() {
-    viewState = viewStateAtLoad;
-    FreeImageBuffers();
-    frameStore = frameStoreAtLoad;
+    ReturnModuleToLoadState();
     checked::Reset();
     host = Host{};
 

@@ -5,6 +5,7 @@
 #include "capture/frame_store.h"
 #include "plugin/plugin.h"
 #include "plugin/view_state.h"
+#include "tests/support/module_state.h"
 #include "tests/support/recording_win32.h"
 
 FakeHost fakeHost;
@@ -77,9 +78,7 @@ HostServices services;
 }  // namespace
 
 void ModuleTest::SetUp() {
-    FreeImageBuffers();
-    viewState = viewStateAtLoad;
-    frameStore = frameStoreAtLoad;
+    ReturnModuleToLoadState();
     fakeHost = FakeHost{};
     recording::Reset();
 
