@@ -1,12 +1,21 @@
 #!/usr/bin/env bash
-# Installs what the build and the tests need (Debian 12, as root) and
-# generates the Japanese locale that Wine needs for code page 932.
+# Installs what the build and the tests need (Debian 12, as root): the i386
+# architecture first, for wine32 and the 32-bit test build; then the packages,
+# and the Japanese locale that Wine needs for code page 932.
 set -euo pipefail
+
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    echo "setup: adding the i386 architecture"
+    dpkg --add-architecture i386
+    apt_updated=
+fi
 
 packages=(
     cmake g++ clang libgtest-dev libbenchmark-dev libclang-rt-14-dev
+    g++-multilib libgtest-dev:i386 libbenchmark-dev:i386
     g++-mingw-w64-i686 g++-mingw-w64-x86-64
-    wine wine64 xvfb xauth locales python3-pefile imagemagick zip unzip
+    wine wine64 wine32:i386 xvfb xauth locales fonts-ipafont-gothic
+    python3-pefile imagemagick zip unzip
 )
 
 missing=()
@@ -14,10 +23,10 @@ for package in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||
         missing+=("$package")
 done
-if ((${#missing[@]})); then
+if ((${#missing[@]})) || [[ -v apt_updated ]]; then
     echo "setup: installing ${missing[*]}"
     apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
+    ((${#missing[@]})) && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
 fi
 
 if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf8$'; then

@@ -1,0 +1,16 @@
+# Sourced by the scripts: what this machine can run.
+
+# Succeeds when the kernel runs 32-bit x86 programs: assembles and runs a
+# program that only exits (binutils come with every compiler installed here).
+machine_runs_32bit() {
+    local dir
+    dir=$(mktemp -d) || return 1
+    printf '.globl _start\n_start:\n movl $1, %%eax\n xorl %%ebx, %%ebx\n int $0x80\n' >"$dir/exit.s"
+    as --32 "$dir/exit.s" -o "$dir/exit.o" 2>/dev/null && ld -m elf_i386 "$dir/exit.o" -o "$dir/exit" 2>/dev/null &&
+        "$dir/exit" 2>/dev/null
+    local status=$?
+    rm -rf "$dir"
+    return $status
+}
+
+no_32bit_message="skipped: this machine does not run 32-bit programs"
