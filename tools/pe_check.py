@@ -3,14 +3,19 @@
 
 Reads the PE image without loading it and fails (exit status 1, one line per
 fault) unless the headers, exports, imports, resources and the filter table
-that GetFilterTable returns are exactly what the host and Windows 98 need.
-With --same-as it also fails unless a second build is byte-identical.
+that GetFilterTable returns are exactly what the host and Windows 98 need, and
+unless the code, as i686-w64-mingw32-objdump disassembles it, uses only the
+instructions of the i486 and its x87 unit. With --same-as it also fails unless
+a second build is byte-identical.
 
 Usage: pe_check.py MODULE [--same-as OTHER]
 """
 
 import argparse
+import collections
+import re
 import struct
+import subprocess
 import sys
 
 import pefile
@@ -67,6 +72,37 @@ FILTER_NAME = b"Pandrel"
 FILTER_INFORMATION = "Pandrel version 0.01(98以降用) by Pelmar".encode("cp932")
 CALLBACK_OFFSETS = {48: "per-frame", 52: "start", 56: "end", 64: "window-message"}
 POINTER_OFFSETS = [NAME_OFFSET, *CALLBACK_OFFSETS, INFORMATION_OFFSET]
+
+# The code must run on every processor that runs Windows 98, down to the 486DX:
+# instructions that the i486 and its x87 unit lack, by family, with what they
+# need, and how each is recognised.
+OBJDUMP = "i686-w64-mingw32-objdump"
+SIMD_REGISTER = re.compile(r"%(?:[xyz]?mm\d+|k[0-7])\b")
+SIMD_WITHOUT_REGISTERS = re.compile(
+    r"emms|femms|vzero(?:upper|all)|v?(?:ld|st)mxcsr|movnti|[lms]fence|fxsave|fxrstor"
+    r"|prefetch\w*|clflush")
+# 0F 18 to 0F 1F: the long NOP (0F 1F) and the other hint NOPs, endbr32 among them.
+HINT_NOP_OPCODES = {bytes([0x0F, second]) for second in range(0x18, 0x20)}
+LEGACY_PREFIXES = bytes([0x26, 0x2E, 0x36, 0x3E, 0x64, 0x65, 0x66, 0x67, 0xF0, 0xF2, 0xF3])
+LATER_INSTRUCTIONS = [
+    ("MMX/SSE/AVX", "an MMX, SSE or AVX unit",
+     lambda i: SIMD_REGISTER.search(i.operands) or SIMD_WITHOUT_REGISTERS.fullmatch(i.mnemonic)),
+    ("CMOVcc", "a Pentium Pro or later", lambda i: re.fullmatch(r"cmov\w+", i.mnemonic)),
+    ("FCMOVcc", "a Pentium Pro or later", lambda i: re.fullmatch(r"fcmov\w+", i.mnemonic)),
+    ("FCOMI/FUCOMI", "a Pentium Pro or later", lambda i: re.fullmatch(r"fu?comip?", i.mnemonic)),
+    ("multi-byte NOP", "a Pentium Pro or later",
+     lambda i: i.code.lstrip(LEGACY_PREFIXES)[:2] in HINT_NOP_OPCODES),
+    ("RDTSC", "a Pentium or later", lambda i: i.mnemonic in ("rdtsc", "rdtscp")),
+    ("CPUID", "a Pentium or later", lambda i: i.mnemonic == "cpuid"),
+    ("CMPXCHG8B", "a Pentium or later", lambda i: i.mnemonic == "cmpxchg8b"),
+    ("FISTTP", "SSE3", lambda i: re.fullmatch(r"fisttp\w*", i.mnemonic)),
+]
+SHOWN_PER_FAMILY = 3
+# Words that objdump prints before the mnemonic.
+PREFIX_WORDS = {"lock", "rep", "repz", "repe", "repnz", "repne", "cs", "ds", "es", "fs", "gs",
+                "ss", "data16", "data32", "addr16", "addr32", "bnd", "notrack"}
+INSTRUCTION_LINE = re.compile(r"\s*([0-9a-f]+):\t([0-9a-f ]+?) *\t(.*)")
+Instruction = collections.namedtuple("Instruction", "address code text mnemonic operands")
 
 
 class Report:
@@ -418,6 +454,61 @@ def check_filter_table(pe, export_rva, report):
         f"{len(zero_offsets)} other words zero")
 
 
+def disassemble(path):
+    """The instructions of the module's executable sections, as objdump decodes them.
+
+    Raises OSError when objdump cannot be run or fails."""
+    result = subprocess.run([OBJDUMP, "-d", "-w", path], capture_output=True, text=True,
+                            errors="replace", check=False)
+    if result.returncode != 0:
+        message = (result.stderr.strip().splitlines() or ["no message"])[-1]
+        raise OSError(f"{OBJDUMP} exited with status {result.returncode}: {message}")
+    instructions = []
+    for line in result.stdout.splitlines():
+        match = INSTRUCTION_LINE.fullmatch(line)
+        if match:
+            words = match[3].split()
+            first = 0
+            while first < len(words) - 1 and words[first] in PREFIX_WORDS:
+                first += 1
+            instructions.append(Instruction(int(match[1], 16), bytes.fromhex(match[2]),
+                                            " ".join(words), words[first] if words else "",
+                                            " ".join(words[first + 1:])))
+    return instructions
+
+
+def check_instructions(pe, path, report):
+    try:
+        instructions = disassemble(path)
+    except OSError as error:
+        report.fail(f"code: cannot be disassembled: {error}")
+        return
+    image_base = pe.OPTIONAL_HEADER.ImageBase
+    execute = pefile.SECTION_CHARACTERISTICS["IMAGE_SCN_MEM_EXECUTE"]
+    for section in pe.sections:
+        start = image_base + section.VirtualAddress
+        end = start + min(section.SizeOfRawData, section.Misc_VirtualSize)
+        name = section.Name.rstrip(b"\0").decode("latin-1")
+        if section.Characteristics & execute and end > start:
+            report.expect(any(start <= i.address < end for i in instructions),
+                          f"code: objdump decoded no instruction in the executable section {name}")
+
+    faults = collections.defaultdict(list)
+    for instruction in instructions:
+        family = next((f for f in LATER_INSTRUCTIONS if f[2](instruction)), None)
+        if family:
+            faults[family[0]].append(instruction)
+    for family, needs, _ in LATER_INSTRUCTIONS:
+        found = faults[family]
+        if found:
+            shown = "; ".join(f"{i.address:#x} {i.text}" for i in found[:SHOWN_PER_FAMILY])
+            more = len(found) - SHOWN_PER_FAMILY
+            which = "instructions, which need" if len(found) > 1 else "instruction, which needs"
+            report.fail(f"code: {len(found)} {family} {which} {needs}: {shown}"
+                        f"{f'; and {more} more' if more > 0 else ''}")
+    report.summary.append(f"code: {len(instructions)} instructions, all of the i486 and its x87")
+
+
 def check_module(path):
     """Returns the Report for the module at path."""
     report = Report()
@@ -442,6 +533,7 @@ def check_module(path):
     check("menu", check_menu)
     if export_rva is not None:
         check("table", check_filter_table, export_rva)
+    check("code", check_instructions, path)
     return report
 
 

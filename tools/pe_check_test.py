@@ -12,6 +12,7 @@ import subprocess
 import sys
 import tempfile
 import unittest
+from unittest import mock
 
 import pefile
 
@@ -104,6 +105,7 @@ def import_by_ordinal(pe, dll, name):
 
 
 WRITE = pefile.SECTION_CHARACTERISTICS["IMAGE_SCN_MEM_WRITE"]
+EXECUTE = pefile.SECTION_CHARACTERISTICS["IMAGE_SCN_MEM_EXECUTE"]
 DLL = pefile.IMAGE_CHARACTERISTICS["IMAGE_FILE_DLL"]
 
 # (fault put in, patch applied to the parsed pristine image, expected failure text)
@@ -217,12 +219,66 @@ FAULTS = [
      "window-message callback at 64"),
 ]
 
+# (family reported, instruction bytes, objdump's text of them): instructions
+# that the i486 and its x87 unit lack.
+LATER_INSTRUCTIONS = [
+    ("MMX/SSE/AVX", "0f 6f c1", "movq %mm1,%mm0"),
+    ("MMX/SSE/AVX", "0f 28 c1", "movaps %xmm1,%xmm0"),
+    ("MMX/SSE/AVX", "c5 f8 28 c1", "vmovaps %xmm1,%xmm0"),
+    ("MMX/SSE/AVX", "0f 77", "emms"),
+    ("MMX/SSE/AVX", "c5 f8 77", "vzeroupper"),
+    ("MMX/SSE/AVX", "0f 18 00", "prefetchnta (%eax)"),
+    ("CMOVcc", "0f 44 c1", "cmove %ecx,%eax"),
+    ("FCMOVcc", "da c1", "fcmovb %st(1),%st"),
+    ("FCOMI/FUCOMI", "db f1", "fcomi %st(1),%st"),
+    ("FCOMI/FUCOMI", "db e9", "fucomi %st(1),%st"),
+    ("FCOMI/FUCOMI", "df e9", "fucomip %st(1),%st"),
+    ("multi-byte NOP", "0f 1f 00", "nopl (%eax)"),
+    ("multi-byte NOP", "2e 0f 1f 00", "nopl %cs:(%eax)"),
+    ("multi-byte NOP", "0f 19 c0", "nop %eax"),
+    ("multi-byte NOP", "f3 0f 1e fb", "endbr32"),
+    ("RDTSC", "0f 31", "rdtsc"),
+    ("RDTSC", "0f 01 f9", "rdtscp"),
+    ("CPUID", "0f a2", "cpuid"),
+    ("CMPXCHG8B", "0f c7 0e", "cmpxchg8b (%esi)"),
+    ("CMPXCHG8B", "f0 0f c7 0e", "lock cmpxchg8b (%esi)"),
+    ("FISTTP", "db 08", "fisttpl (%eax)"),
+]
+# Instructions of the i486 and its x87 unit that resemble them.
+I486_INSTRUCTIONS = [
+    ("0f c8", "bswap %eax"), ("0f b1 c8", "cmpxchg %ecx,%eax"), ("0f c1 c8", "xadd %ecx,%eax"),
+    ("da e9", "fucompp"), ("dd e9", "fucomp %st(1)"), ("d8 d9", "fcomp %st(1)"),
+    ("db 18", "fistpl (%eax)"), ("8d 74 26 00", "lea 0x0(%esi,%eiz,1),%esi"),
+    ("66 90", "xchg %ax,%ax"), ("f3 a5", "rep movsl %ds:(%esi),%es:(%edi)"),
+]
+LONGEST_PATCH = 4
+
+
+def patch_sites(pe, instructions):
+    """Instructions of the code that any patch of this test fits over, that hold
+    no relocated word and that no other check reads."""
+    base = pe.OPTIONAL_HEADER.ImageBase
+    relocated = pe_check.relocated_rvas(pe)
+    export = export_rva(pe)
+    return [i for i in instructions
+            if i.mnemonic == "mov" and len(i.code) >= LONGEST_PATCH
+            and not relocated.intersection(range(i.address - base - 3,
+                                                  i.address - base + len(i.code)))
+            and not export <= i.address - base < export + 6]
+
+
+def write_instruction(pe, site, code):
+    """Writes code over the instruction site, padded with NOPs."""
+    pe.set_bytes_at_rva(site.address - pe.OPTIONAL_HEADER.ImageBase,
+                        code.ljust(len(site.code), b"\x90"))
+
 
 class PeCheckTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.pristine = MODULE.read_bytes()
         cls.directory = tempfile.TemporaryDirectory()
+        cls.sites = patch_sites(pefile.PE(data=cls.pristine), pe_check.disassemble(str(MODULE)))
 
     @classmethod
     def tearDownClass(cls):
@@ -248,6 +304,77 @@ class PeCheckTest(unittest.TestCase):
                 failures = pe_check.check_module(str(self.patched_copy(patch))).failures
                 self.assertTrue(any(expected in failure for failure in failures),
                                 f"expected {expected!r} among {failures}")
+
+    def test_each_later_instruction_is_reported(self):
+        site = self.sites[0]
+        for family, code, text in LATER_INSTRUCTIONS:
+            with self.subTest(text):
+                path = self.patched_copy(
+                    lambda pe: write_instruction(pe, site, bytes.fromhex(code)))
+                failures = pe_check.check_module(str(path)).failures
+                self.assertEqual(len(failures), 1, failures)
+                self.assertTrue(failures[0].startswith(f"code: 1 {family} instruction, which "),
+                                failures)
+                self.assertTrue(failures[0].endswith(f": {site.address:#x} {text}"), failures)
+
+    def test_i486_instructions_pass(self):
+        site = self.sites[0]
+        for code, text in I486_INSTRUCTIONS:
+            with self.subTest(text):
+                path = self.patched_copy(
+                    lambda pe: write_instruction(pe, site, bytes.fromhex(code)))
+                self.assertIn(text, [i.text for i in pe_check.disassemble(str(path))
+                                     if i.address == site.address])
+                self.assertEqual(pe_check.check_module(str(path)).failures, [])
+
+    def test_one_line_per_family(self):
+        cmov, cpuid = self.sites[:5], self.sites[5]
+
+        def patch(pe):
+            for site in cmov:
+                write_instruction(pe, site, b"\x0f\x44\xc1")
+            write_instruction(pe, cpuid, b"\x0f\xa2")
+
+        failures = pe_check.check_module(str(self.patched_copy(patch))).failures
+        self.assertEqual(failures, [
+            "code: 5 CMOVcc instructions, which need a Pentium Pro or later: "
+            + "; ".join(f"{site.address:#x} cmove %ecx,%eax" for site in cmov[:3])
+            + "; and 2 more",
+            f"code: 1 CPUID instruction, which needs a Pentium or later: "
+            f"{cpuid.address:#x} cpuid"])
+
+    def test_other_executable_sections_are_checked(self):
+        # A data section made executable, starting with CPUID; what the rest of
+        # it decodes to and other checks of its data do not matter here.
+        pristine = pefile.PE(data=self.pristine)
+        index = next(index for index, section in enumerate(pristine.sections)
+                     if section.SizeOfRawData and not section.Characteristics & EXECUTE)
+        rva = pristine.sections[index].VirtualAddress
+
+        def patch(pe):
+            pe.sections[index].Characteristics |= EXECUTE
+            pe.set_bytes_at_rva(rva, b"\x0f\xa2")
+
+        failures = pe_check.check_module(str(self.patched_copy(patch))).failures
+        address = rva + pristine.OPTIONAL_HEADER.ImageBase
+        self.assertTrue(any(failure.startswith("code: 1 CPUID instruction")
+                            and failure.endswith(f": {address:#x} cpuid") for failure in failures),
+                        failures)
+
+    def test_objdump_missing_or_failing(self):
+        code_section = next(section.Name.rstrip(b"\0").decode()
+                            for section in pefile.PE(data=self.pristine).sections
+                            if section.Characteristics & EXECUTE)
+        for objdump, expected in [
+            ("no-such-objdump", "code: cannot be disassembled: [Errno 2] No such file"),
+            ("false", "code: cannot be disassembled: false exited with status 1: no message"),
+            ("true", f"code: objdump decoded no instruction in the executable section "
+                     f"{code_section}"),
+        ]:
+            with self.subTest(objdump), mock.patch.object(pe_check, "OBJDUMP", objdump):
+                failures = pe_check.check_module(str(MODULE)).failures
+                self.assertEqual(len(failures), 1, failures)
+                self.assertTrue(failures[0].startswith(expected), failures)
 
     def test_damaged_files(self):
         last = pefile.PE(data=self.pristine).sections[-1]
