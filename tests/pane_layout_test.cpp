@@ -11,6 +11,9 @@
 #include <ostream>
 #include <random>
 #include <string>
+#include <vector>
+
+#include "tests/support/thread_float_state.h"
 
 namespace {
 
@@ -86,7 +89,8 @@ std::string RowName(const ::testing::TestParamInfo<PaneCase>& info) {
     return name;
 }
 
-void CheckPaneCase(const PaneCase& row) {
+// Checks one row, computed with the thread in `state` (as it is, for null).
+void CheckPaneCase(const PaneCase& row, const ThreadFloatState* state = nullptr) {
     const ClientSplit split =
         SplitClientArea(Client(row.clientWidth, row.clientHeight), row.screen);
     const bool source = row.side == sourceSide;
@@ -96,10 +100,11 @@ void CheckPaneCase(const PaneCase& row) {
         << row.name << ": pane " << Describe(pane) << ", expected " << Describe(row.pane);
     const PaneAlign align = source ? split.sourceAlign : split.filteredAlign;
     EXPECT_EQ(align, row.align) << row.name;
-    const PaneLayout layout =
-        ComputePaneLayout(pane, align, source ? row.sourceWidth : row.filteredWidth,
-                          source ? row.sourceHeight : row.filteredHeight, row.filteredWidth,
-                          row.filteredHeight, row.multi, row.centerX, row.centerY);
+    const PaneLayout layout = CallIn(state, [&] {
+        return ComputePaneLayout(pane, align, source ? row.sourceWidth : row.filteredWidth,
+                                 source ? row.sourceHeight : row.filteredHeight, row.filteredWidth,
+                                 row.filteredHeight, row.multi, row.centerX, row.centerY);
+    });
     EXPECT_TRUE(LayoutIs(row.name, layout, row.expected));
 }
 
@@ -375,84 +380,152 @@ struct ClampCase {
     float expectedY;
 };
 
-TEST(ClampPanCenterTest, KeepsTheCentreWithinTheFilteredPicture) {
-    const ClampCase cases[] = {
-        {"inside", 10.25f, 470.5f, 640, 480, 10.25f, 470.5f},
-        {"below 0", -5.0f, -0.25f, 640, 480, 0.0f, 0.0f},
-        {"above the far edge", 640.5f, 1000.0f, 640, 480, 640.0f, 480.0f},
-        {"on the far edge", 640.0f, 480.0f, 640, 480, 640.0f, 480.0f},
-        {"NaN", kNaN, kNaN, 640, 480, 0.0f, 0.0f},
-        {"infinities", kInfinity, -kInfinity, 640, 480, 640.0f, 0.0f},
-        {"no picture", 12.0f, 34.0f, 0, 0, 0.0f, 0.0f},
-        // Neither bound is a float32: 16777219 rounds up to 16777220, 16777217 down to 16777216.
-        {"float32 bounds", 3.0e7f, 3.0e7f, 16777219, 16777217, 16777220.0f, 16777216.0f},
-    };
-    for (const ClampCase& row : cases) {
-        const PanCenter clamped =
-            ClampPanCenter(row.centerX, row.centerY, row.filteredWidth, row.filteredHeight);
-        EXPECT_EQ(clamped.centerX, row.expectedX) << row.name;
-        EXPECT_EQ(clamped.centerY, row.expectedY) << row.name;
-    }
+const ClampCase kClampCases[] = {
+    {"inside", 10.25f, 470.5f, 640, 480, 10.25f, 470.5f},
+    {"below 0", -5.0f, -0.25f, 640, 480, 0.0f, 0.0f},
+    {"above the far edge", 640.5f, 1000.0f, 640, 480, 640.0f, 480.0f},
+    {"on the far edge", 640.0f, 480.0f, 640, 480, 640.0f, 480.0f},
+    {"NaN", kNaN, kNaN, 640, 480, 0.0f, 0.0f},
+    {"infinities", kInfinity, -kInfinity, 640, 480, 640.0f, 0.0f},
+    {"no picture", 12.0f, 34.0f, 0, 0, 0.0f, 0.0f},
+    // Neither bound is a float32: 16777219 rounds up to 16777220, 16777217 down to 16777216.
+    {"float32 bounds", 3.0e7f, 3.0e7f, 16777219, 16777217, 16777220.0f, 16777216.0f},
+};
+
+void CheckClampCase(const ClampCase& row, const ThreadFloatState* state = nullptr) {
+    const PanCenter clamped = CallIn(state, [&] {
+        return ClampPanCenter(row.centerX, row.centerY, row.filteredWidth, row.filteredHeight);
+    });
+    EXPECT_EQ(clamped.centerX, row.expectedX) << row.name;
+    EXPECT_EQ(clamped.centerY, row.expectedY) << row.name;
 }
 
-// Invariants over random paints: every mode through SplitClientArea, pictures up to 4096 x 4096
-// with the filtered picture smaller or larger than the source, sometimes empty, centres inside,
-// outside and not a number.
-TEST(ComputePaneLayoutTest, RandomLayoutsStayInsidePictureAndPane) {
-    std::mt19937 random(20240611);
-    std::uniform_int_distribution<int32_t> clientSize(0, 4096);
-    std::uniform_int_distribution<int32_t> pictureSize(1, 4096);
-    std::uniform_int_distribution<int32_t> screenOf(0, 2);
-    std::uniform_int_distribution<int32_t> multiOf(0, 10);
-    std::uniform_real_distribution<double> ratio(0.25, 4.0);
-    std::uniform_real_distribution<float> unit(-0.5f, 1.5f);
-    std::uniform_int_distribution<int> kind(0, 19);
-    const auto scaled = [&](int32_t size) {
-        const double value = std::floor(size * ratio(random));
-        return static_cast<int32_t>(std::fmax(1.0, std::fmin(4096.0, value)));
-    };
+TEST(ClampPanCenterTest, KeepsTheCentreWithinTheFilteredPicture) {
+    for (const ClampCase& row : kClampCases) CheckClampCase(row);
+}
 
-    int checkedPanes = 0;
-    for (int i = 0; i < 200000; ++i) {
-        const RECT client = Client(clientSize(random), clientSize(random));
-        const int32_t screen = screenOf(random);
-        const int32_t multi = multiOf(random);
-        int32_t sourceWidth = pictureSize(random);
-        int32_t sourceHeight = pictureSize(random);
-        int32_t filteredWidth = scaled(sourceWidth);
-        int32_t filteredHeight = scaled(sourceHeight);
-        float centerX = unit(random) * filteredWidth;
-        float centerY = unit(random) * filteredHeight;
+// One paint's inputs: every mode, pictures up to 4096 x 4096 with the filtered picture smaller or
+// larger than the source, sometimes empty, centres inside, outside and not a number.
+struct RandomView {
+    RECT client;
+    int32_t screen;
+    int32_t multi;
+    int32_t sourceWidth;
+    int32_t sourceHeight;
+    int32_t filteredWidth;
+    int32_t filteredHeight;
+    float centerX;
+    float centerY;
+};
+
+class RandomViews {
+public:
+    RandomView Next() {
+        RandomView view;
+        view.client = Client(clientSize(random), clientSize(random));
+        view.screen = screenOf(random);
+        view.multi = multiOf(random);
+        view.sourceWidth = pictureSize(random);
+        view.sourceHeight = pictureSize(random);
+        view.filteredWidth = Scaled(view.sourceWidth);
+        view.filteredHeight = Scaled(view.sourceHeight);
+        view.centerX = unit(random) * view.filteredWidth;
+        view.centerY = unit(random) * view.filteredHeight;
         switch (kind(random)) {
             case 0:  // nothing captured yet
-                sourceWidth = sourceHeight = filteredWidth = filteredHeight = 0;
+                view.sourceWidth = view.sourceHeight = view.filteredWidth = view.filteredHeight = 0;
                 break;
             case 1:
-                centerX = centerY = kNaN;
+                view.centerX = view.centerY = kNaN;
                 break;
             case 2:
-                centerX = kInfinity;
-                centerY = -kInfinity;
+                view.centerX = kInfinity;
+                view.centerY = -kInfinity;
                 break;
             default: {
                 if (kind(random) < 10) break;  // half the time, clamped as a paint does
-                const PanCenter clamped =
-                    ClampPanCenter(centerX, centerY, filteredWidth, filteredHeight);
-                centerX = clamped.centerX;
-                centerY = clamped.centerY;
+                const PanCenter clamped = ClampPanCenter(view.centerX, view.centerY,
+                                                         view.filteredWidth, view.filteredHeight);
+                view.centerX = clamped.centerX;
+                view.centerY = clamped.centerY;
             }
         }
+        return view;
+    }
 
-        const ClientSplit split = SplitClientArea(client, screen);
-        for (const Side side : {sourceSide, filteredSide}) {
-            const bool source = side == sourceSide;
-            if (!(source ? split.hasSourcePane : split.hasFilteredPane)) continue;
-            const RECT& pane = source ? split.sourcePane : split.filteredPane;
-            const int32_t pictureWidth = source ? sourceWidth : filteredWidth;
-            const int32_t pictureHeight = source ? sourceHeight : filteredHeight;
-            const PaneLayout layout = ComputePaneLayout(
-                pane, source ? split.sourceAlign : split.filteredAlign, pictureWidth, pictureHeight,
-                filteredWidth, filteredHeight, multi, centerX, centerY);
+private:
+    int32_t Scaled(int32_t size) {
+        const double value = std::floor(size * ratio(random));
+        return static_cast<int32_t>(std::fmax(1.0, std::fmin(4096.0, value)));
+    }
+
+    std::mt19937 random{20240611};
+    std::uniform_int_distribution<int32_t> clientSize{0, 4096};
+    std::uniform_int_distribution<int32_t> pictureSize{1, 4096};
+    std::uniform_int_distribution<int32_t> screenOf{0, 2};
+    std::uniform_int_distribution<int32_t> multiOf{0, 10};
+    std::uniform_real_distribution<double> ratio{0.25, 4.0};
+    std::uniform_real_distribution<float> unit{-0.5f, 1.5f};
+    std::uniform_int_distribution<int> kind{0, 19};
+};
+
+struct PaneOfView {
+    RECT pane;
+    PaneAlign align;
+    int32_t pictureWidth;
+    int32_t pictureHeight;
+};
+
+// The panes that a paint of `view` lays out, source first.
+std::vector<PaneOfView> PanesOf(const RandomView& view) {
+    const ClientSplit split = SplitClientArea(view.client, view.screen);
+    std::vector<PaneOfView> panes;
+    if (split.hasSourcePane) {
+        panes.push_back({split.sourcePane, split.sourceAlign, view.sourceWidth, view.sourceHeight});
+    }
+    if (split.hasFilteredPane) {
+        panes.push_back(
+            {split.filteredPane, split.filteredAlign, view.filteredWidth, view.filteredHeight});
+    }
+    return panes;
+}
+
+PaneLayout LayoutOf(const RandomView& view, const PaneOfView& pane) {
+    return ComputePaneLayout(pane.pane, pane.align, pane.pictureWidth, pane.pictureHeight,
+                             view.filteredWidth, view.filteredHeight, view.multi, view.centerX,
+                             view.centerY);
+}
+
+// FNV-1a over every field of the layouts in order.
+void AddToDigest(uint64_t& digest, const PaneLayout& layout) {
+    const int32_t fields[] = {layout.xDest,      layout.yDest,     layout.destWidth,
+                              layout.destHeight, layout.xSrc,      layout.ySrc,
+                              layout.srcWidth,   layout.srcHeight, layout.fillPane ? 1 : 0};
+    for (const int32_t field : fields) {
+        for (int byte = 0; byte < 4; ++byte) {
+            digest ^= static_cast<uint32_t>(field) >> (8 * byte) & 0xFF;
+            digest *= 0x100000001B3u;
+        }
+    }
+}
+
+// The digest of the property test's layouts, the same for the 32-bit x87 build and the 64-bit
+// build: their arithmetic must agree on every one of the 200,000 views.
+constexpr uint64_t kRandomLayoutsDigest = 0x8054FF6CD17EAB0D;
+
+TEST(ComputePaneLayoutTest, RandomLayoutsStayInsidePictureAndPane) {
+    RandomViews views;
+    uint64_t digest = 0xCBF29CE484222325u;
+    int checkedPanes = 0;
+    for (int i = 0; i < 200000; ++i) {
+        const RandomView view = views.Next();
+        for (const PaneOfView& paneOfView : PanesOf(view)) {
+            const RECT& pane = paneOfView.pane;
+            const int32_t pictureWidth = paneOfView.pictureWidth;
+            const int32_t pictureHeight = paneOfView.pictureHeight;
+            const int32_t multi = view.multi;
+            const PaneLayout layout = LayoutOf(view, paneOfView);
+            AddToDigest(digest, layout);
 
             const int32_t paneW = pane.right - pane.left;
             const int32_t paneH = pane.bottom - pane.top;
@@ -460,7 +533,6 @@ TEST(ComputePaneLayoutTest, RandomLayoutsStayInsidePictureAndPane) {
             ASSERT_EQ(layout.fillPane, !coversPane) << Describe(layout);
             if (paneW <= 0 || paneH <= 0 || pictureWidth <= 0 || pictureHeight <= 0) continue;
             ++checkedPanes;
-
             const auto context = [&] {
                 return "case " + std::to_string(i) + ", pane " + Describe(pane) + ", picture " +
                        std::to_string(pictureWidth) + "x" + std::to_string(pictureHeight) +
@@ -495,6 +567,37 @@ TEST(ComputePaneLayoutTest, RandomLayoutsStayInsidePictureAndPane) {
         }
     }
     EXPECT_GT(checkedPanes, 200000);
+    EXPECT_EQ(digest, kRandomLayoutsDigest) << std::hex << "digest 0x" << digest;
 }
+
+// Whatever floating-point state the calling thread holds, every reference layout, every clamp and
+// a sample of random layouts come out exactly as under Windows' default state, and the thread's
+// state is given back unchanged after every call.
+class ThreadFloatStateTest : public ::testing::TestWithParam<ThreadFloatState> {};
+
+TEST_P(ThreadFloatStateTest, GeometryIsExactAndTheStateIsGivenBack) {
+    const ThreadFloatState& state = GetParam();
+    for (const PaneCase& row : kWorkedExamples) CheckPaneCase(row, &state);
+    for (const PaneCase& row : kFitRatioCases) CheckPaneCase(row, &state);
+    for (const PaneCase& row : kMagnifiedCases) CheckPaneCase(row, &state);
+    for (const PaneCase& row : kPictureScaleCases) CheckPaneCase(row, &state);
+    for (const PaneCase& row : kDegenerateAreaCases) CheckPaneCase(row, &state);
+    for (const ClampCase& row : kClampCases) CheckClampCase(row, &state);
+
+    RandomViews views;
+    const ThreadFloatState& windowsDefault = threadFloatStates.front();
+    for (int i = 0; i < 20000; ++i) {
+        const RandomView view = views.Next();
+        for (const PaneOfView& pane : PanesOf(view)) {
+            const PaneLayout expected =
+                CallIn(&windowsDefault, [&] { return LayoutOf(view, pane); });
+            const PaneLayout actual = CallIn(&state, [&] { return LayoutOf(view, pane); });
+            ASSERT_TRUE(LayoutIs("random view " + std::to_string(i), actual, expected));
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(CallerStates, ThreadFloatStateTest, ::testing::ValuesIn(threadFloatStates),
+                         StateName);
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "plugin/view_state.h"
 #include "tests/support/fake_host.h"
 #include "tests/support/recording_win32.h"
+#include "tests/support/thread_float_state.h"
 
 namespace {
 
@@ -376,10 +377,6 @@ TEST_F(WindowMessagesTest, SourcePaneFactorsAreSinglePrecisionQuotientsOfTheHead
     ShowFrame(360, 270, 640, 480);
     viewState.multi = 1;
     viewState.screen = 1;
-    Send(WM_LBUTTONDOWN, leftButton, Point(10, 10));
-    EXPECT_EQ(viewState.dragScaleX, 0x1.c71c72p+0f);  // 640 / 360
-    EXPECT_EQ(viewState.dragScaleY, 0x1.c71c72p+0f);  // 480 / 270
-
     // Sizes beyond float precision: the exact quotient is rounded once, not
     // each size first (which would give 0x1.99999ap+21 for the width).
     frameStore.sourceInfo.bmiHeader.biWidth = 16777217;
@@ -407,62 +404,75 @@ TEST_F(WindowMessagesTest, SecondPressRestartsTheDragWithNewPaneAndPosition) {
 
 // ---- Drag moves ------------------------------------------------------------
 
-struct WorkedDragRow {
-    const char* pane;
-    int pressX;
-    float centerX;
-    float centerY;
+// One press and one move with the left button: the factors taken at the
+// press and the centre after the move.
+struct DragRow {
+    const char* name;
+    int32_t filteredWidth, filteredHeight, sourceWidth, sourceHeight;
+    int32_t screen, multi;
+    int centreX, centreY;
+    int pressX, pressY, moveX, moveY;
+    float scaleX, scaleY;
+    float centerX, centerY;
 };
 
-TEST_F(WindowMessagesTest, MoveShiftsTheCentreByDistanceOverMagnificationAndFactor) {
+// Client area 641 x 300: a press left of x 320 is in the source pane.
+const DragRow kDragRows[] = {
     // 720 x 576 source beside its 360 x 288 filtered picture, magnified twice,
     // moved 8 right and 4 down.
-    const WorkedDragRow rows[] = {{"left pane", 100, 178.0f, 143.0f},
-                                  {"right pane", 400, 176.0f, 142.0f}};
-    for (const WorkedDragRow& row : rows) {
-        SCOPED_TRACE(row.pane);
+    {"left pane", 360, 288, 720, 576, 0, 2, 180, 144, 100, 50, 108, 54, 2.0f, 2.0f, 178.0f, 143.0f},
+    {"right pane", 360, 288, 720, 576, 0, 2, 180, 144, 400, 50, 408, 54, 1.0f, 1.0f, 176.0f,
+     142.0f},
+    // Factor 352/240, stored as 0x1.777778p+0: 3 - 22/5/factor in double is
+    // 0x1.1745dp-24. Float arithmetic or a float quotient gives 0, dividing by
+    // the factor before the magnification 0x1.1745d2p-24.
+    {"evaluated in order, rounded once", 240, 288, 352, 288, 0, 5, 3, 100, 10, 10, 32, 10,
+     0x1.777778p+0f, 1.0f, 0x1.1745dp-24f, 100.0f},
+    // 1 - (-20)/3/2 in double is 0x1.155556p+2, in float arithmetic 0x1.155554p+2.
+    {"double, not float", 360, 288, 720, 576, 0, 3, 1, 1, 40, 40, 20, 20, 2.0f, 2.0f,
+     0x1.155556p+2f, 0x1.155556p+2f},
+    // 640/360 and 480/270, each rounded once to float.
+    {"inexact factors", 360, 270, 640, 480, 1, 1, 180, 135, 10, 10, 13, 7, 0x1.c71c72p+0f,
+     0x1.c71c72p+0f, 178.3125f, 136.6875f},
+};
+
+// Whatever floating-point state the host's thread holds, each drag gives the
+// same factors and centre, and the thread gets its state back after the press
+// and after the move (whose repaint lays out the panes too).
+class DragUnderThreadStateTest : public WindowMessagesTest,
+                                 public ::testing::WithParamInterface<ThreadFloatState> {};
+
+TEST_P(DragUnderThreadStateTest, FactorsAndCentreAreExactAndTheStateIsGivenBack) {
+    const ThreadFloatState* state = &GetParam();
+    for (const DragRow& row : kDragRows) {
+        SCOPED_TRACE(row.name);
         SetUp();
-        ShowFrame(360, 288, 720, 576);
+        ShowFrame(row.filteredWidth, row.filteredHeight, row.sourceWidth, row.sourceHeight);
         recording::answers().clientRect = {0, 0, 641, 300};
-        viewState.multi = 2;
-        CentreAt(180, 144);
-        Send(WM_LBUTTONDOWN, leftButton, Point(row.pressX, 50));
+        viewState.screen = row.screen;
+        viewState.multi = row.multi;
+        CentreAt(row.centreX, row.centreY);
+        CallIn(state,
+               [&] { return Send(WM_LBUTTONDOWN, leftButton, Point(row.pressX, row.pressY)); });
+        EXPECT_EQ(viewState.dragScaleX, row.scaleX);
+        EXPECT_EQ(viewState.dragScaleY, row.scaleY);
         recording::Calls().clear();
-        EXPECT_EQ(Send(WM_MOUSEMOVE, leftButton, Point(row.pressX + 8, 54)), 0);
+        EXPECT_EQ(
+            CallIn(state,
+                   [&] { return Send(WM_MOUSEMOVE, leftButton, Point(row.moveX, row.moveY)); }),
+            0);
         EXPECT_EQ(viewState.centerX, row.centerX);
         EXPECT_EQ(viewState.centerY, row.centerY);
-        EXPECT_EQ(viewState.lastMouseX, row.pressX + 8);
-        EXPECT_EQ(viewState.lastMouseY, 54);
+        EXPECT_EQ(viewState.lastMouseX, row.moveX);
+        EXPECT_EQ(viewState.lastMouseY, row.moveY);
         EXPECT_TRUE(OnlyOneRepaint());
         EXPECT_TRUE(Drew());
         TearDown();
     }
 }
 
-TEST_F(WindowMessagesTest, MoveIsEvaluatedInDoubleInOrderAndRoundedOnceWhenStored) {
-    // Source pane factor 352/240, stored as 0x1.777778p+0: 3 - 22/5/factor in
-    // double is 0x1.1745dp-24. Float arithmetic or a float quotient gives 0,
-    // dividing by the factor before the magnification 0x1.1745d2p-24.
-    ShowFrame(240, 288, 352, 288);
-    viewState.multi = 5;
-    CentreAt(3, 100);
-    Send(WM_LBUTTONDOWN, leftButton, Point(10, 10));
-    ASSERT_EQ(viewState.dragScaleX, 0x1.777778p+0f);
-    Send(WM_MOUSEMOVE, leftButton, Point(32, 10));
-    EXPECT_EQ(viewState.centerX, 0x1.1745dp-24f);
-    EXPECT_EQ(viewState.centerY, 100.0f);
-
-    // Source pane factor 2: 1 - (-20)/3/2 in double is 0x1.155556p+2, in
-    // float arithmetic 0x1.155554p+2.
-    SetUp();
-    ShowFrame(360, 288, 720, 576);
-    viewState.multi = 3;
-    CentreAt(1, 1);
-    Send(WM_LBUTTONDOWN, leftButton, Point(40, 40));
-    Send(WM_MOUSEMOVE, leftButton, Point(20, 20));
-    EXPECT_EQ(viewState.centerX, 0x1.155556p+2f);
-    EXPECT_EQ(viewState.centerY, 0x1.155556p+2f);
-}
+INSTANTIATE_TEST_SUITE_P(CallerStates, DragUnderThreadStateTest,
+                         ::testing::ValuesIn(threadFloatStates), StateName);
 
 TEST_F(WindowMessagesTest, EveryAppliedMoveRepaints) {
     ShowFrame(360, 288, 720, 576);

@@ -1,9 +1,11 @@
 #include "ui/window_messages.h"
 
 #include "capture/frame_store.h"
+#include "plugin/float_state.h"
 #include "plugin/view_state.h"
 #include "ui/menu_ids.h"
 #include "view/paint_view.h"
+#include "view/pane_layout.h"
 
 namespace {
 
@@ -24,11 +26,26 @@ void HandleCommand(FilterTable* filter, EditHandle editHandle, WPARAM wParam) {
     PaintView(filter, editHandle, nullptr);
 }
 
-// Picture pixels per filtered-picture pixel: the factor by which a pointer
-// distance in the pane is turned into a move of the pan centre. The quotient
-// is rounded to float once, not each size first.
-float DragScale(LONG pictureSize, LONG filteredSize) {
-    return static_cast<float>(static_cast<double>(pictureSize) / filteredSize);
+struct DragScales {
+    float x;
+    float y;
+};
+
+// Source-picture pixels per filtered-picture pixel: the factors by which a
+// pointer distance in the source pane is turned into a move of the pan
+// centre. Each quotient is rounded to float once, not each size first.
+COMPUTES_UNDER_MODULE_STATE DragScales SourcePaneScales(LONG sourceWidth, LONG sourceHeight,
+                                                        LONG filteredWidth, LONG filteredHeight) {
+    return {RoundToFloat(static_cast<double>(sourceWidth) / filteredWidth),
+            RoundToFloat(static_cast<double>(sourceHeight) / filteredHeight)};
+}
+
+// The centre after a drag step of (dx, dy) client pixels: in double, the
+// distance over the magnification, then over the factor, rounded once.
+COMPUTES_UNDER_MODULE_STATE PanCenter DraggedCenter(PanCenter center, int32_t dx, int32_t dy,
+                                                    int32_t multi, DragScales scales) {
+    return {RoundToFloat(center.centerX - dx / static_cast<double>(multi) / scales.x),
+            RoundToFloat(center.centerY - dy / static_cast<double>(multi) / scales.y)};
 }
 
 void StartDrag(HWND window, LPARAM lParam) {
@@ -46,15 +63,15 @@ void StartDrag(HWND window, LPARAM lParam) {
         GetClientRect(window, &client);
         sourcePane = viewState.lastMouseX < client.right / 2;
     }
+    DragScales scales = {1.0f, 1.0f};
     if (sourcePane) {
         const BITMAPINFOHEADER& source = frameStore.sourceInfo.bmiHeader;
         const BITMAPINFOHEADER& filtered = frameStore.filteredInfo.bmiHeader;
-        viewState.dragScaleX = DragScale(source.biWidth, filtered.biWidth);
-        viewState.dragScaleY = DragScale(source.biHeight, filtered.biHeight);
-    } else {
-        viewState.dragScaleX = 1.0f;
-        viewState.dragScaleY = 1.0f;
+        scales = UnderModuleFloatState(SourcePaneScales, source.biWidth, source.biHeight,
+                                       filtered.biWidth, filtered.biHeight);
     }
+    viewState.dragScaleX = scales.x;
+    viewState.dragScaleY = scales.y;
 }
 
 void MoveDrag(FilterTable* filter, EditHandle editHandle, WPARAM wParam, LPARAM lParam) {
@@ -69,9 +86,11 @@ void MoveDrag(FilterTable* filter, EditHandle editHandle, WPARAM wParam, LPARAM 
     const int32_t dy = y - viewState.lastMouseY;
     viewState.lastMouseX = x;
     viewState.lastMouseY = y;
-    const double multi = viewState.multi;
-    viewState.centerX = static_cast<float>(viewState.centerX - dx / multi / viewState.dragScaleX);
-    viewState.centerY = static_cast<float>(viewState.centerY - dy / multi / viewState.dragScaleY);
+    const PanCenter center = UnderModuleFloatState(
+        DraggedCenter, PanCenter{viewState.centerX, viewState.centerY}, dx, dy, viewState.multi,
+        DragScales{viewState.dragScaleX, viewState.dragScaleY});
+    viewState.centerX = center.centerX;
+    viewState.centerY = center.centerY;
     PaintView(filter, editHandle, nullptr);
 }
 

@@ -1,5 +1,7 @@
 #include "view/pane_layout.h"
 
+#include "plugin/float_state.h"
+
 namespace {
 
 // Truncation toward zero that never converts a NaN or an out-of-range value:
@@ -12,7 +14,7 @@ int32_t Trunc(double value) {
 }
 
 float ClampCoordinate(float value, int32_t bound) {
-    const float limit = static_cast<float>(bound);
+    const float limit = RoundToFloat(bound);
     if (!(value >= 0.0f)) value = 0.0f;
     if (value > limit) value = limit;
     return value;
@@ -21,7 +23,7 @@ float ClampCoordinate(float value, int32_t bound) {
 void FitWhole(PaneLayout& layout, int32_t paneW, int32_t paneH, int32_t pictureWidth,
               int32_t pictureHeight) {
     const double aspect = static_cast<double>(pictureWidth) / pictureHeight;
-    const double paneRatio = paneW / static_cast<double>(static_cast<float>(paneH));
+    const double paneRatio = paneW / static_cast<double>(RoundToFloat(paneH));
     if (paneRatio > aspect) {
         layout.destWidth = Trunc(paneH * aspect);
     } else {
@@ -34,9 +36,9 @@ void FitWhole(PaneLayout& layout, int32_t paneW, int32_t paneH, int32_t pictureW
 float LimitCenter(float center, int32_t halfView, int32_t view, double scale,
                   int32_t filteredSize) {
     const double low = halfView / scale;
-    if (low > center) return static_cast<float>(low);
+    if (low > center) return RoundToFloat(low);
     const double high = filteredSize - (view * 0.5) / scale;
-    if (center > high) return static_cast<float>(high);
+    if (center > high) return RoundToFloat(high);
     return center;
 }
 
@@ -58,9 +60,9 @@ void Magnify(PaneLayout& layout, int32_t paneW, int32_t paneH, int32_t pictureWi
              float centerX, float centerY) {
     const int32_t viewW = paneW / multi;
     const int32_t viewH = paneH / multi;
-    const double scaleX = pictureWidth / static_cast<double>(static_cast<float>(filteredWidth));
-    const float scaleY = static_cast<float>(
-        pictureHeight / static_cast<double>(static_cast<float>(filteredHeight)));
+    const double scaleX = pictureWidth / static_cast<double>(RoundToFloat(filteredWidth));
+    const float scaleY =
+        RoundToFloat(pictureHeight / static_cast<double>(RoundToFloat(filteredHeight)));
     const int32_t halfW = viewW / 2;
     const int32_t halfH = viewH / 2;
     const float cx = LimitCenter(centerX, halfW, viewW, scaleX, filteredWidth);
@@ -90,11 +92,45 @@ int32_t CenteredStart(int32_t low, int32_t high, int32_t size) {
     return static_cast<int32_t>(low + (int64_t{high} - size - low) / 2);
 }
 
+COMPUTES_UNDER_MODULE_STATE PanCenter ClampCenter(float centerX, float centerY,
+                                                  int32_t filteredWidth, int32_t filteredHeight) {
+    return {ClampCoordinate(centerX, filteredWidth), ClampCoordinate(centerY, filteredHeight)};
+}
+
+COMPUTES_UNDER_MODULE_STATE PaneLayout LayoutPane(const RECT& pane, PaneAlign align,
+                                                  int32_t pictureWidth, int32_t pictureHeight,
+                                                  int32_t filteredWidth, int32_t filteredHeight,
+                                                  int32_t multi, float centerX, float centerY) {
+    const int32_t paneW = pane.right - pane.left;
+    const int32_t paneH = pane.bottom - pane.top;
+    PaneLayout layout = {pane.left, pane.top,     paneW,         paneH, 0,
+                         0,         pictureWidth, pictureHeight, false};
+    if (multi <= 0) {
+        FitWhole(layout, paneW, paneH, pictureWidth, pictureHeight);
+    } else {
+        Magnify(layout, paneW, paneH, pictureWidth, pictureHeight, filteredWidth, filteredHeight,
+                multi, centerX, centerY);
+    }
+
+    if (layout.destWidth < paneW) {
+        if (align == alignRight) {
+            layout.xDest = pane.right - layout.destWidth;
+        } else if (align == alignCenter) {
+            layout.xDest = CenteredStart(pane.left, pane.right, layout.destWidth);
+        }
+    }
+    if (layout.destHeight < paneH) {
+        layout.yDest = CenteredStart(pane.top, pane.bottom, layout.destHeight);
+    }
+    layout.fillPane = layout.destWidth != paneW || layout.destHeight != paneH;
+    return layout;
+}
+
 }  // namespace
 
 PanCenter ClampPanCenter(float centerX, float centerY, int32_t filteredWidth,
                          int32_t filteredHeight) {
-    return {ClampCoordinate(centerX, filteredWidth), ClampCoordinate(centerY, filteredHeight)};
+    return UnderModuleFloatState(ClampCenter, centerX, centerY, filteredWidth, filteredHeight);
 }
 
 ClientSplit SplitClientArea(const RECT& client, int32_t screen) {
@@ -123,27 +159,6 @@ ClientSplit SplitClientArea(const RECT& client, int32_t screen) {
 PaneLayout ComputePaneLayout(const RECT& pane, PaneAlign align, int32_t pictureWidth,
                              int32_t pictureHeight, int32_t filteredWidth, int32_t filteredHeight,
                              int32_t multi, float centerX, float centerY) {
-    const int32_t paneW = pane.right - pane.left;
-    const int32_t paneH = pane.bottom - pane.top;
-    PaneLayout layout = {pane.left, pane.top, paneW, paneH, 0, 0, pictureWidth, pictureHeight,
-                         false};
-    if (multi <= 0) {
-        FitWhole(layout, paneW, paneH, pictureWidth, pictureHeight);
-    } else {
-        Magnify(layout, paneW, paneH, pictureWidth, pictureHeight, filteredWidth, filteredHeight,
-                multi, centerX, centerY);
-    }
-
-    if (layout.destWidth < paneW) {
-        if (align == alignRight) {
-            layout.xDest = pane.right - layout.destWidth;
-        } else if (align == alignCenter) {
-            layout.xDest = CenteredStart(pane.left, pane.right, layout.destWidth);
-        }
-    }
-    if (layout.destHeight < paneH) {
-        layout.yDest = CenteredStart(pane.top, pane.bottom, layout.destHeight);
-    }
-    layout.fillPane = layout.destWidth != paneW || layout.destHeight != paneH;
-    return layout;
+    return UnderModuleFloatState(LayoutPane, pane, align, pictureWidth, pictureHeight,
+                                 filteredWidth, filteredHeight, multi, centerX, centerY);
 }

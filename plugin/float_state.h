@@ -1,0 +1,47 @@
+// The module's own floating-point state. The host's thread may run with any
+// x87 precision or rounding, unmasked exceptions or another MXCSR; the
+// module's arithmetic runs under fixed settings and gives the caller's back
+// before it returns or calls the host or the platform.
+//
+// 32-bit x86 (x87 code): 53-bit precision, round to nearest, all exceptions
+// masked. x86-64 (SSE code): round to nearest, all exceptions masked, no
+// flush-to-zero or denormals-are-zero. Other processors: nothing to switch.
+#pragma once
+
+#include <stdint.h>
+
+struct CallerFloatState {
+#if defined(__i386__)
+    uint32_t x87Environment[7];  // control, status and tag words as FNSTENV saves them
+#elif defined(__x86_64__)
+    uint32_t mxcsr;
+#endif
+};
+
+CallerFloatState EnterModuleFloatState();
+void LeaveModuleFloatState(const CallerFloatState& caller);
+
+// Marks a function that computes under the module's state: never inlined nor
+// otherwise merged into its caller, so that none of its arithmetic moves to
+// the other side of the state switch around its call.
+#if defined(__clang__)
+#define COMPUTES_UNDER_MODULE_STATE __attribute__((noinline))
+#else
+#define COMPUTES_UNDER_MODULE_STATE __attribute__((noipa))
+#endif
+
+// Calls compute(args...) under the module's state.
+template <typename Result, typename... Parameters, typename... Arguments>
+Result UnderModuleFloatState(Result (*compute)(Parameters...), Arguments&&... arguments) {
+    const CallerFloatState caller = EnterModuleFloatState();
+    const Result result = compute(static_cast<Arguments&&>(arguments)...);
+    LeaveModuleFloatState(caller);
+    return result;
+}
+
+// Rounds to float32 as storing does. x87 code may otherwise keep the wider
+// register value, which the arithmetic's float32 steps must not see.
+inline float RoundToFloat(double value) {
+    volatile float stored = static_cast<float>(value);
+    return stored;
+}

@@ -1,0 +1,53 @@
+// Floating-point states that the host's thread may hold when it calls the
+// module: the module must compute the same results under each and give the
+// state back unchanged.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <ostream>
+#include <vector>
+
+struct ThreadFloatState {
+    const char* name;
+    uint16_t x87Control;
+    uint32_t mxcsr;
+};
+
+// Windows' default first; then other precisions, rounding modes, unmasked
+// exceptions, flush-to-zero and sticky flags.
+extern const std::vector<ThreadFloatState> threadFloatStates;
+
+// What a caller can see of the state: control words, sticky exception flags.
+struct FloatStateReading {
+    uint16_t x87Control;
+    uint16_t x87Flags;
+    uint32_t mxcsr;
+};
+
+bool operator==(const FloatStateReading& a, const FloatStateReading& b);
+void PrintTo(const FloatStateReading& reading, std::ostream* out);
+void PrintTo(const ThreadFloatState& state, std::ostream* out);
+std::string StateName(const ::testing::TestParamInfo<ThreadFloatState>& info);
+
+// Puts the thread into `state`, with the x87 precision flag raised as a
+// caller's earlier arithmetic would leave it.
+void SetThreadFloatState(const ThreadFloatState& state);
+FloatStateReading ReadThreadFloatState();
+// Returns the thread to the state it had before the first SetThreadFloatState.
+void RestoreThreadFloatState();
+
+// Runs `call` with the thread in `state` (as it is, for null), expects the
+// state unchanged afterwards, and returns the call's result.
+template <typename Call>
+auto CallIn(const ThreadFloatState* state, Call&& call) {
+    if (state == nullptr) return call();
+    SetThreadFloatState(*state);
+    const FloatStateReading before = ReadThreadFloatState();
+    auto result = call();
+    const FloatStateReading after = ReadThreadFloatState();
+    RestoreThreadFloatState();
+    EXPECT_EQ(after, before) << "the caller's floating-point state changed under " << state->name;
+    return result;
+}
