@@ -422,7 +422,8 @@ class RandomViews {
 public:
     RandomView Next() {
         RandomView view;
-        view.client = Client(clientSize(random), clientSize(random));
+        const int32_t clientWidth = clientSize(random);  // drawn in this order on every compiler
+        view.client = Client(clientWidth, clientSize(random));
         view.screen = screenOf(random);
         view.multi = multiOf(random);
         view.sourceWidth = pictureSize(random);
@@ -511,7 +512,7 @@ void AddToDigest(uint64_t& digest, const PaneLayout& layout) {
 
 // The digest of the property test's layouts, the same for the 32-bit x87 build and the 64-bit
 // build: their arithmetic must agree on every one of the 200,000 views.
-constexpr uint64_t kRandomLayoutsDigest = 0x8054FF6CD17EAB0D;
+constexpr uint64_t kRandomLayoutsDigest = 0x8A921556A9322487;
 
 TEST(ComputePaneLayoutTest, RandomLayoutsStayInsidePictureAndPane) {
     RandomViews views;

@@ -20,27 +20,18 @@ const std::vector<ThreadFloatState> threadFloatStates = {
 
 namespace {
 
-#if defined(__i386__) || defined(__x86_64__)
-struct X87Environment {
-    uint16_t control, unused0, status, unused1;
-    uint32_t rest[5];
-};
+// x87 precision flag raised, as a caller's earlier arithmetic leaves it.
+constexpr uint16_t callerX87Flags = 0x20;
 
 bool saved = false;
-X87Environment savedEnvironment;
-uint32_t savedMxcsr;
-#endif
+FloatRegisters savedRegisters;
 
 }  // namespace
 
-bool operator==(const FloatStateReading& a, const FloatStateReading& b) {
-    return a.x87Control == b.x87Control && a.x87Flags == b.x87Flags && a.mxcsr == b.mxcsr;
-}
-
-void PrintTo(const FloatStateReading& reading, std::ostream* out) {
+void PrintTo(const FloatRegisters& registers, std::ostream* out) {
     char text[64];
-    snprintf(text, sizeof text, "x87 control %#06x flags %#04x, MXCSR %#06x", reading.x87Control,
-             reading.x87Flags, reading.mxcsr);
+    snprintf(text, sizeof text, "x87 control %#06x flags %#04x, MXCSR %#06x", registers.x87Control,
+             registers.x87Flags, registers.mxcsr);
     *out << text;
 }
 
@@ -54,40 +45,12 @@ std::string StateName(const ::testing::TestParamInfo<ThreadFloatState>& info) {
     return name;
 }
 
-#if defined(__i386__) || defined(__x86_64__)
-
 void SetThreadFloatState(const ThreadFloatState& state) {
     if (!saved) {
-        __asm__ volatile("fnstenv %0\n\tfldenv %0" : "=m"(savedEnvironment));
-        __asm__ volatile("stmxcsr %0" : "=m"(savedMxcsr));
+        savedRegisters = ReadFloatRegisters();
         saved = true;
     }
-    X87Environment environment;
-    __asm__ volatile("fnstenv %0" : "=m"(environment));
-    environment.control = state.x87Control;
-    environment.status = (environment.status & ~0x3F) | 0x20;
-    __asm__ volatile("fldenv %0\n\tldmxcsr %1" : : "m"(environment), "m"(state.mxcsr) : "memory");
+    LoadFloatRegisters({state.x87Control, callerX87Flags, state.mxcsr});
 }
 
-FloatStateReading ReadThreadFloatState() {
-    uint16_t control, status;
-    uint32_t mxcsr;
-    __asm__ volatile("fnstcw %0\n\tfnstsw %1\n\tstmxcsr %2"
-                     : "=m"(control), "=m"(status), "=m"(mxcsr));
-    return {control, static_cast<uint16_t>(status & 0x3F), mxcsr};
-}
-
-void RestoreThreadFloatState() {
-    __asm__ volatile("fldenv %0\n\tldmxcsr %1"
-                     :
-                     : "m"(savedEnvironment), "m"(savedMxcsr)
-                     : "memory");
-}
-
-#else
-
-void SetThreadFloatState(const ThreadFloatState&) {}
-FloatStateReading ReadThreadFloatState() { return {}; }
-void RestoreThreadFloatState() {}
-
-#endif
+void RestoreThreadFloatState() { LoadFloatRegisters(savedRegisters); }

@@ -7,7 +7,10 @@
 
 #include <cstdint>
 #include <ostream>
+#include <string>
 #include <vector>
+
+#include "tests/support/float_registers.h"
 
 struct ThreadFloatState {
     const char* name;
@@ -19,22 +22,13 @@ struct ThreadFloatState {
 // exceptions, flush-to-zero and sticky flags.
 extern const std::vector<ThreadFloatState> threadFloatStates;
 
-// What a caller can see of the state: control words, sticky exception flags.
-struct FloatStateReading {
-    uint16_t x87Control;
-    uint16_t x87Flags;
-    uint32_t mxcsr;
-};
-
-bool operator==(const FloatStateReading& a, const FloatStateReading& b);
-void PrintTo(const FloatStateReading& reading, std::ostream* out);
+void PrintTo(const FloatRegisters& registers, std::ostream* out);
 void PrintTo(const ThreadFloatState& state, std::ostream* out);
 std::string StateName(const ::testing::TestParamInfo<ThreadFloatState>& info);
 
 // Puts the thread into `state`, with the x87 precision flag raised as a
 // caller's earlier arithmetic would leave it.
 void SetThreadFloatState(const ThreadFloatState& state);
-FloatStateReading ReadThreadFloatState();
 // Returns the thread to the state it had before the first SetThreadFloatState.
 void RestoreThreadFloatState();
 
@@ -44,9 +38,9 @@ template <typename Call>
 auto CallIn(const ThreadFloatState* state, Call&& call) {
     if (state == nullptr) return call();
     SetThreadFloatState(*state);
-    const FloatStateReading before = ReadThreadFloatState();
+    const FloatRegisters before = ReadFloatRegisters();
     auto result = call();
-    const FloatStateReading after = ReadThreadFloatState();
+    const FloatRegisters after = ReadFloatRegisters();
     RestoreThreadFloatState();
     EXPECT_EQ(after, before) << "the caller's floating-point state changed under " << state->name;
     return result;

@@ -1,0 +1,51 @@
+// The floating-point state of the calling thread as a caller sees it: the x87
+// control word and sticky exception flags, and the MXCSR. Shared by the native
+// tests and the stand-in host, which put the thread into chosen states and
+// check that the module gives them back.
+#pragma once
+
+#include <stdint.h>
+
+struct FloatRegisters {
+    uint16_t x87Control;
+    uint16_t x87Flags;  // status word bits 0-5
+    uint32_t mxcsr;
+};
+
+inline bool operator==(const FloatRegisters& a, const FloatRegisters& b) {
+    return a.x87Control == b.x87Control && a.x87Flags == b.x87Flags && a.mxcsr == b.mxcsr;
+}
+inline bool operator!=(const FloatRegisters& a, const FloatRegisters& b) { return !(a == b); }
+
+#if defined(__i386__) || defined(__x86_64__)
+
+inline FloatRegisters ReadFloatRegisters() {
+    uint16_t control, status;
+    uint32_t mxcsr;
+    __asm__ volatile("fnstcw %0\n\tfnstsw %1\n\tstmxcsr %2"
+                     : "=m"(control), "=m"(status), "=m"(mxcsr));
+    return {control, static_cast<uint16_t>(status & 0x3F), mxcsr};
+}
+
+// Loads the control words and the x87 flags through the x87 environment, the
+// only way to set the flags.
+inline void LoadFloatRegisters(const FloatRegisters& registers) {
+    struct {
+        uint16_t control, unused0, status, unused1;
+        uint32_t rest[5];
+    } environment;
+    __asm__ volatile("fnstenv %0" : "=m"(environment));
+    environment.control = registers.x87Control;
+    environment.status = static_cast<uint16_t>((environment.status & ~0x3F) | registers.x87Flags);
+    __asm__ volatile("fldenv %0\n\tldmxcsr %1"
+                     :
+                     : "m"(environment), "m"(registers.mxcsr)
+                     : "memory");
+}
+
+#else
+
+inline FloatRegisters ReadFloatRegisters() { return {}; }
+inline void LoadFloatRegisters(const FloatRegisters&) {}
+
+#endif
