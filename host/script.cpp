@@ -55,33 +55,121 @@ void RightClick(int x, int y) {
 
 void NextFrame() { ShowFrame((host.currentFrame + 1) % static_cast<int>(host.frames.size())); }
 
+// Writes a width x height 24-bit bitmap file of what `draw` copies into a
+// memory device context holding a bitmap of that size.
+template <typename Draw>
+bool CaptureBitmap(const char* path, int width, int height, Draw draw) {
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    void* bits = nullptr;
+    const HDC memoryDc = CreateCompatibleDC(nullptr);
+    const HBITMAP bitmap = CreateDIBSection(memoryDc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    bool ok = bitmap != nullptr;
+    if (ok) {
+        const HGDIOBJ previous = SelectObject(memoryDc, bitmap);
+        draw(memoryDc);
+        GdiFlush();
+        ok = WriteBmp(path, width, height, static_cast<const uint8_t*>(bits));
+        SelectObject(memoryDc, previous);
+        DeleteObject(bitmap);
+    }
+    DeleteDC(memoryDc);
+    return ok;
+}
+
 // Copies the plug-in window's client area into a 24-bit bitmap file.
 bool Capture(const char* path) {
     const HWND window = PluginWindow();
     RECT client;
     GetClientRect(window, &client);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = client.right;
-    info.bmiHeader.biHeight = client.bottom;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    void* bits = nullptr;
     const HDC windowDc = GetDC(window);
-    const HDC memoryDc = CreateCompatibleDC(windowDc);
-    const HBITMAP bitmap = CreateDIBSection(windowDc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    bool ok = bitmap != nullptr;
-    if (ok) {
-        const HGDIOBJ previous = SelectObject(memoryDc, bitmap);
-        BitBlt(memoryDc, 0, 0, client.right, client.bottom, windowDc, 0, 0, SRCCOPY);
-        GdiFlush();
-        ok = WriteBmp(path, client.right, client.bottom, static_cast<const uint8_t*>(bits));
-        SelectObject(memoryDc, previous);
-        DeleteObject(bitmap);
-    }
-    DeleteDC(memoryDc);
+    const bool ok = CaptureBitmap(path, client.right, client.bottom, [&](HDC dc) {
+        BitBlt(dc, 0, 0, client.right, client.bottom, windowDc, 0, 0, SRCCOPY);
+    });
     ReleaseDC(window, windowDc);
     return ok;
+}
+
+// Copies whole top-level windows, frame, title bar and menu bar included, as
+// each draws itself, into one picture of the screen rectangle that holds
+// them all, over the desktop's colour. Later windows lie on top.
+bool CaptureWindows(const char* path, const HWND* windows, int count) {
+    RECT area = {};
+    for (int i = 0; i < count; ++i) {
+        RECT rect;
+        GetWindowRect(windows[i], &rect);
+        UnionRect(&area, &area, &rect);
+    }
+    const int width = area.right - area.left;
+    const int height = area.bottom - area.top;
+    return CaptureBitmap(path, width, height, [&](HDC dc) {
+        const RECT all = {0, 0, width, height};
+        FillRect(dc, &all, GetSysColorBrush(COLOR_DESKTOP));
+        for (int i = 0; i < count; ++i) {
+            RECT rect;
+            GetWindowRect(windows[i], &rect);
+            const HDC windowDc = GetWindowDC(windows[i]);
+            BitBlt(dc, rect.left - area.left, rect.top - area.top, rect.right - rect.left,
+                   rect.bottom - rect.top, windowDc, 0, 0, SRCCOPY);
+            ReleaseDC(windows[i], windowDc);
+        }
+    });
+}
+
+// A pop-up of the menu bar, opened as a click on its name opens it, captured
+// with the plug-in's window while it is open. The menu loop is modal: a timer
+// of this thread, which the loop dispatches, waits until the pop-up's window
+// has been shown and painted, captures both windows and ends the menu.
+struct OpenMenuCapture {
+    const char* path;
+    int ticks;
+    int shownTicks;
+    bool captured;
+    bool ended;
+};
+OpenMenuCapture openMenuCapture;
+
+void CALLBACK CaptureOpenMenu(HWND, UINT, UINT_PTR, DWORD) {
+    OpenMenuCapture& capture = openMenuCapture;
+    if (capture.ended) return;
+    const HWND popup = FindWindowW(L"#32768", nullptr);
+    if (popup && IsWindowVisible(popup)) ++capture.shownTicks;
+    // A few ticks after the pop-up appears, its paint has been dispatched.
+    if (capture.shownTicks >= 3) {
+        const HWND windows[] = {PluginWindow(), popup};
+        capture.captured = CaptureWindows(capture.path, windows, 2);
+    }
+    if (capture.captured || ++capture.ticks > 200) {
+        capture.ended = true;
+        EndMenu();
+    }
+}
+
+// The click lands on the middle of the pop-up's name in the menu bar; no
+// pointer motion follows, so no item of the open pop-up is highlighted.
+bool CaptureMenu(int index, const char* path, std::string* error) {
+    const HWND window = PluginWindow();
+    const HMENU menu = GetMenu(window);
+    RECT item;
+    if (!menu || index < 0 || index >= GetMenuItemCount(menu) ||
+        !GetMenuItemRect(window, menu, index, &item)) {
+        *error = "no such pop-up in the menu bar";
+        return false;
+    }
+    openMenuCapture = {path, 0, 0, false, false};
+    const UINT_PTR timer = SetTimer(nullptr, 0, 50, CaptureOpenMenu);
+    SendMessageW(window, WM_NCLBUTTONDOWN, HTMENU,
+                 Point((item.left + item.right) / 2, (item.top + item.bottom) / 2));
+    KillTimer(nullptr, timer);
+    if (!openMenuCapture.captured) {
+        *error = openMenuCapture.shownTicks ? std::string("cannot capture into ") + path
+                                            : std::string("the menu did not open");
+    }
+    return openMenuCapture.captured;
 }
 
 std::string Utf8(const wchar_t* text) {
@@ -279,6 +367,15 @@ bool RunAction(const std::string& action, std::string* error) {
     } else if (verb == "capture" && in >> name) {
         PumpMessages();
         if (!Capture(name.c_str())) *error = "cannot capture into " + name;
+    } else if (verb == "activate") {
+        SetForegroundWindow(PluginWindow());
+    } else if (verb == "capture-window" && in >> name) {
+        PumpMessages();
+        const HWND window = PluginWindow();
+        if (!CaptureWindows(name.c_str(), &window, 1)) *error = "cannot capture into " + name;
+    } else if (verb == "capture-menu" && ints(1) && in >> name) {
+        PumpMessages();
+        CaptureMenu(a - 1, name.c_str(), error);
     } else if (verb == "report") {
         in >> name;
         if (!WriteText(name, Report())) *error = "cannot write " + name;
