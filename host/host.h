@@ -61,3 +61,21 @@ void PumpMessages();
 
 // script.cpp: runs one scripted action; false with a message for a bad one.
 bool RunAction(const std::string& action, std::string* error);
+
+// module_calls.cpp: every call into the module goes through CallModule. With
+// --fp-state the call is made in that floating-point state, and the state
+// must come back unchanged after the call and in every service it reaches.
+bool ParseFloatState(const char* text);  // "CONTROL,MXCSR", e.g. "0x0C72,0xF940"
+void EnterModuleCall(const char* callback);
+void LeaveModuleCall(const char* callback);
+void CheckServiceState(const char* service);
+bool FloatStateKept();
+std::string FloatStateReport();
+
+template <typename Call>
+auto CallModule(const char* callback, Call call) {
+    EnterModuleCall(callback);
+    const auto result = call();
+    LeaveModuleCall(callback);
+    return result;
+}

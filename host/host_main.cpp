@@ -27,20 +27,35 @@ void ProcessCurrentFrame() {
     info.sourceWidth = frame.source.width;
     info.sourceHeight = frame.source.height;
     info.editHandle = VideoHandle();
-    host.filter->frameProc(host.filter, &info);
+    CallModule("ProcessFrame", [&] { return host.filter->frameProc(host.filter, &info); });
 }
 
 // Service slots.
-int HOSTCALL IsEditing(EditHandle) { return host.videoOpen ? 1 : 0; }
+// Every service first checks that the module called it in the state the
+// host's thread had (see module_calls.cpp).
+int HOSTCALL IsEditing(EditHandle) {
+    CheckServiceState("isEditing");
+    return host.videoOpen ? 1 : 0;
+}
 
-int HOSTCALL GetCurrentFrame(EditHandle) { return host.currentFrame; }
+int HOSTCALL GetCurrentFrame(EditHandle) {
+    CheckServiceState("getCurrentFrame");
+    return host.currentFrame;
+}
 
-int HOSTCALL IsWindowShown(FilterTable* filter) { return IsWindowVisible(filter->window) ? 1 : 0; }
+int HOSTCALL IsWindowShown(FilterTable* filter) {
+    CheckServiceState("isWindowShown");
+    return IsWindowVisible(filter->window) ? 1 : 0;
+}
 
-int HOSTCALL IsActive(EditHandle) { return host.videoOpen ? 1 : 0; }
+int HOSTCALL IsActive(EditHandle) {
+    CheckServiceState("isActive");
+    return host.videoOpen ? 1 : 0;
+}
 
 // Settings live in the host's INI file, one section per filter.
 int HOSTCALL LoadSettingInt(FilterTable* filter, const char* key, int defaultValue) {
+    CheckServiceState("loadSettingInt");
     char text[32];
     GetPrivateProfileStringA(filter->name, key, "", text, sizeof text, host.settingsPath.c_str());
     char* end;
@@ -49,12 +64,14 @@ int HOSTCALL LoadSettingInt(FilterTable* filter, const char* key, int defaultVal
 }
 
 int HOSTCALL SaveSettingInt(FilterTable* filter, const char* key, int value) {
+    CheckServiceState("saveSettingInt");
     char text[32];
     snprintf(text, sizeof text, "%d", value);
     return WritePrivateProfileStringA(filter->name, key, text, host.settingsPath.c_str()) ? 1 : 0;
 }
 
 int HOSTCALL GetSystemInfo(void*, HostSystemInfo* info) {
+    CheckServiceState("getSystemInfo");
     memset(info, 0, sizeof *info);
     info->maxWidth = host.maxWidth;
     info->maxHeight = host.maxHeight;
@@ -62,11 +79,13 @@ int HOSTCALL GetSystemInfo(void*, HostSystemInfo* info) {
 }
 
 void* HOSTCALL GetDisplayedPixels(EditHandle, int) {
+    CheckServiceState("getDisplayedPixels");
     if (!host.videoOpen) return nullptr;
     return const_cast<uint8_t*>(CurrentFrame().filtered.pixels.data());
 }
 
 int HOSTCALL GetSourcePixels(EditHandle, int frame, void* buffer, int) {
+    CheckServiceState("getSourcePixels");
     if (!host.videoOpen || frame < 0 || frame >= static_cast<int>(host.frames.size())) return 0;
     const Picture& source = host.frames[frame].source;
     memcpy(buffer, source.pixels.data(), source.pixels.size());
@@ -83,7 +102,10 @@ LRESULT CALLBACK PluginWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
         BeginPaint(window, &paint);
         EndPaint(window, &paint);
     }
-    if (host.filter->windowProc(window, message, wParam, lParam, VideoHandle(), host.filter)) {
+    if (CallModule("HandleWindowMessage", [&] {
+            return host.filter->windowProc(window, message, wParam, lParam, VideoHandle(),
+                                           host.filter);
+        })) {
         ProcessCurrentFrame();
     }
     switch (message) {
@@ -204,6 +226,8 @@ const char usage[] =
     "  --max-size WxH         largest image size the host reports (default 1920x1088)\n"
     "  --settings FILE.ini    the host's settings file (default pandrel-host.ini)\n"
     "  --no-video             start with no video open\n"
+    "  --fp-state CW,MXCSR    call the module with this x87 control word and MXCSR, and\n"
+    "                         check that every call gives them back (exit status 3 if not)\n"
     "  --script FILE          run the actions in FILE (one per line, # comments), then exit\n"
     "  --actions 'A; B; ...'  run these actions, then exit\n"
     "Without --script or --actions the host runs interactively.\n";
@@ -251,6 +275,8 @@ bool ParseOptions(int argc, char** argv, Options* options) {
             }
         } else if (arg == "--max-size") {
             if (!ParseSize(argv[++i], &host.maxWidth, &host.maxHeight)) return false;
+        } else if (arg == "--fp-state") {
+            if (!ParseFloatState(argv[++i])) return false;
         } else if (arg == "--settings") {
             settings = argv[++i];
         } else if (arg == "--script") {
@@ -338,8 +364,10 @@ EditHandle VideoHandle() { return &host; }
 // to process the current frame again.
 int Notify(UINT message, WPARAM wParam, LPARAM lParam) {
     if (!host.pluginStarted) return 0;
-    const int result = host.filter->windowProc(PluginWindow(), message, wParam, lParam,
-                                               VideoHandle(), host.filter);
+    const int result = CallModule("HandleWindowMessage", [&] {
+        return host.filter->windowProc(PluginWindow(), message, wParam, lParam, VideoHandle(),
+                                       host.filter);
+    });
     if (result) ProcessCurrentFrame();
     return result;
 }
@@ -399,7 +427,7 @@ int main(int argc, char** argv) {
         fprintf(stderr, "cannot load %s or find GetFilterTable in it\n", options.modulePath);
         return 1;
     }
-    FilterTable* filter = getFilterTable();
+    FilterTable* filter = CallModule("GetFilterTable", getFilterTable);
     host.filter = filter;
     host.services.isEditing = IsEditing;
     host.services.getCurrentFrame = GetCurrentFrame;
@@ -419,7 +447,7 @@ int main(int argc, char** argv) {
     SetClientSize(host.previewWindow, host.frames[0].filtered.width,
                   host.frames[0].filtered.height);
 
-    filter->initProc(filter);
+    CallModule("InitFilter", [&] { return filter->initProc(filter); });
     host.pluginStarted = true;
     Notify(notifyWindowCreated, 0, 0);
     ShowWindow(host.previewWindow, SW_SHOWNOACTIVATE);
@@ -432,10 +460,15 @@ int main(int argc, char** argv) {
 
     const int result = options.scripted ? RunScript(options.actions) : RunInteractive();
 
-    filter->exitProc(filter);
+    CallModule("ExitFilter", [&] { return filter->exitProc(filter); });
     host.pluginStarted = false;
     DestroyWindow(filter->window);
     DestroyWindow(host.previewWindow);
     FreeLibrary(module);
+    if (!FloatStateKept()) {
+        fprintf(stderr, "the module did not give the floating-point state back: %s\n",
+                FloatStateReport().c_str());
+        return result ? result : 3;
+    }
     return result;
 }

@@ -195,6 +195,7 @@ std::string Report() {
         << static_cast<int>(GetGValue(background)) << " " << static_cast<int>(GetBValue(background))
         << "\n";
     out << "frame: " << host.currentFrame << (host.videoOpen ? " open" : " closed") << "\n";
+    out << "float state: " << FloatStateReport() << "\n";
     std::string checked;
     const HMENU menu = GetMenu(window);
     const int popups = menu ? GetMenuItemCount(menu) : 0;

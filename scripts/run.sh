@@ -25,18 +25,6 @@ export WINEPREFIX=$work/prefix WINEDEBUG=-all LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-
 trap 'wineserver -k 2>/dev/null || true; rm -rf "$work"' EXIT
 source scripts/wine_prefix.sh
 
-# Wine draws the caption buttons and the menus' check marks and arrows with its
-# own Marlett font, which this Wine does not load from its data directory (the
-# caption buttons would read "0 1 r"): the prefix gets Wine's own fonts in its
-# Fonts folder, where a Windows installation has them (before the prefix is
-# set up, which keeps them).
-add_wine_fonts() {
-    local fonts=/usr/share/wine/fonts
-    [[ -d $fonts ]] || return 0
-    mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
-    ln -sf "$fonts"/* "$WINEPREFIX/drive_c/windows/Fonts/"
-}
-
 if [[ -n ${DISPLAY:-} ]]; then
     [[ $build == win32 ]] || echo "The stand-in host runs the 64-bit build (build/win64)," \
         "because this machine does not run 32-bit programs."
@@ -44,7 +32,6 @@ if [[ -n ${DISPLAY:-} ]]; then
     echo "and drag; press and drag on the preview; Space or the arrow keys in the preview change"
     echo "the frame."
     mkdir -p build/run
-    add_wine_fonts
     prepare_wine_prefix 5
     wine "$host" --settings build/run/pandrel-host.ini "$module"
     exit
@@ -89,7 +76,6 @@ EOF
 [[ $build == win32 ]] || echo "The screenshots come from the 64-bit build (build/win64)," \
     "because this machine does not run 32-bit programs."
 echo "No display: running the stand-in host ($build module) on a virtual display for screenshots"
-add_wine_fonts
 (cd "$work" && timeout 300 xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
     source "$0/scripts/wine_prefix.sh" && prepare_wine_prefix && leave_windows_unmanaged &&
     wine "$1" --settings views.ini --script views.txt "$2" &&

@@ -10,6 +10,7 @@ Usage (inside an X display, with WINEPREFIX set): e2e.py HOST.exe MODULE.auf WOR
 
 import copy
 import os
+import re
 import subprocess
 import sys
 
@@ -27,9 +28,12 @@ MENU = [
 MODE_TEXT = ["比較", "ソース", "フィルタ後"]
 
 # E2E_SOAK_STEPS sets the length of the random soak; E2E_ONLY (names separated
-# by spaces) runs only those runs.
+# by spaces) runs only those runs. E2E_FP_STATE ("CONTROL,MXCSR") makes the
+# host call the module in that floating-point state throughout, and every
+# report must show that each call gave it back.
 SOAK_STEPS = int(os.environ.get("E2E_SOAK_STEPS", "100000"))
 ONLY = os.environ.get("E2E_ONLY", "").split()
+FP_STATE = os.environ.get("E2E_FP_STATE", "")
 
 
 def title(view):
@@ -113,6 +117,8 @@ def run_host(run, host, module, work, results):
             expected.write_bmp(path, option)
             option = path
         options.append(option)
+    if FP_STATE:
+        options += ["--fp-state", FP_STATE]
     command = ["wine", host, "--settings", ini, *options, "--script", "script.txt", module]
     try:
         timeout = 120 + (SOAK_STEPS // 50 if run.name == "soak" else 0)
@@ -158,6 +164,10 @@ def check_checkpoint(run, directory, label, name, view, pictures, results):
                   f"{report.get('checked')!r} != {checked!r}")
     menu = [line.replace(" checked", "") for line in report["menu"]]
     results.check(f"{prefix}: menu structure", menu == MENU, "\n".join(menu))
+    if FP_STATE:
+        state = report.get("float state", "")
+        kept = re.fullmatch(r"x87 control \S+, MXCSR \S+: [1-9]\d* checks, 0 changed", state)
+        results.check(f"{prefix}: floating-point state given back", kept, state)
 
     client = (actual.width, actual.height)
     background = bytes(int(c) for c in report["background"].split())
@@ -203,6 +213,9 @@ def build_runs(work):
     views.act("rclick 10 10", screen=2).checkpoint("right click: filtered alone")
     views.act("menu fit", multi=0).checkpoint("filtered alone, fit")
     views.act("hide; show").checkpoint("hidden and shown again")
+    # A client area of height 0 (the window shrunk to its menu bar) and one of
+    # 0 x 0 lay out panes without any ratio, fitted and magnified.
+    views.act("resize 320 0; menu fit; resize 0 0; menu x2")
     views.act("resize 480 300; menu compare; menu x1", client=(480, 300), screen=0, multi=1)
     views.checkpoint("resized to 480x300, compare, x1")
     views.act("close", open=False).checkpoint("no video open")

@@ -1,16 +1,22 @@
 #!/usr/bin/env bash
-# End-to-end tests: the win64 module in the win64 stand-in host, under wine64
-# on a virtual X display, in a fresh Wine prefix. Needs scripts/setup.sh and
-# the win64 build (E2E_BUILD names another build directory). Set KEEP_E2E=1
-# to keep the captures and reports.
+# End-to-end tests: the module in the stand-in host of the same build, under
+# Wine on a virtual X display, in a fresh Wine prefix. Needs scripts/setup.sh
+# and the build: E2E_BUILD names it, by default build/win32 (the shipped
+# module, under wine32) on a machine that runs 32-bit programs and build/win64
+# elsewhere. E2E_FP_STATE runs the suite with the host's thread in that
+# floating-point state (see e2e.py). Set KEEP_E2E=1 to keep the captures and
+# reports.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
-build=${E2E_BUILD:-build/win64}
+source scripts/machine.sh
+default_build=build/win64
+machine_runs_32bit && default_build=build/win32
+build=${E2E_BUILD:-$default_build}
 host=$build/host/pandrel-host.exe
 module=$build/Pandrel.auf
 for file in "$host" "$module"; do
-    [[ -f $file ]] || { echo "e2e: $file is missing: build the win64 preset first"; exit 1; }
+    [[ -f $file ]] || { echo "e2e: $file is missing: build ${build#build/} first"; exit 1; }
 done
 
 work=$(mktemp -d /tmp/pandrel-e2e.XXXXXX)

@@ -1,0 +1,74 @@
+// Calls into the module. With --fp-state the host's thread makes every call
+// in a chosen floating-point state, as a host that changed its x87 control
+// word or MXCSR would, and checks that the module gives it back: after every
+// callback and in every service the module calls.
+#include <stdio.h>
+
+#include "host/host.h"
+#include "tests/support/float_registers.h"
+
+namespace {
+
+bool enabled = false;
+FloatRegisters callerState;  // the state every call into the module is made in
+FloatRegisters hostState;    // the host's own, put back after the outermost call
+int depth = 0;               // callbacks in progress: the platform may call back in
+int checks = 0;
+int changes = 0;
+
+void Check(const char* where) {
+    ++checks;
+    const FloatRegisters found = ReadFloatRegisters();
+    if (found == callerState) return;
+    if (++changes <= 10) {
+        fprintf(stderr,
+                "floating-point state changed (%s): x87 control %#06x flags %#04x, MXCSR %#06x "
+                "instead of %#06x %#04x, %#06x\n",
+                where, found.x87Control, found.x87Flags, found.mxcsr, callerState.x87Control,
+                callerState.x87Flags, callerState.mxcsr);
+    }
+    LoadFloatRegisters(callerState);
+}
+
+}  // namespace
+
+bool ParseFloatState(const char* text) {
+    unsigned control, mxcsr;
+    char rest;
+    if (sscanf(text, "%i,%i%c", &control, &mxcsr, &rest) != 2 || control > 0xFFFF) return false;
+    // The x87 precision flag is raised, as earlier arithmetic of the host's
+    // would leave it.
+    callerState = {static_cast<uint16_t>(control), 0x20, mxcsr};
+    enabled = true;
+    return true;
+}
+
+void EnterModuleCall(const char* callback) {
+    if (!enabled) return;
+    if (depth++ > 0) {
+        Check(callback);  // the module called the platform, which called back
+        return;
+    }
+    hostState = ReadFloatRegisters();
+    LoadFloatRegisters(callerState);
+}
+
+void LeaveModuleCall(const char* callback) {
+    if (!enabled) return;
+    Check(callback);
+    if (--depth == 0) LoadFloatRegisters(hostState);
+}
+
+void CheckServiceState(const char* service) {
+    if (enabled && depth > 0) Check(service);
+}
+
+bool FloatStateKept() { return changes == 0; }
+
+std::string FloatStateReport() {
+    if (!enabled) return "off";
+    char text[96];
+    snprintf(text, sizeof text, "x87 control %#06x, MXCSR %#06x: %d checks, %d changed",
+             callerState.x87Control, callerState.mxcsr, checks, changes);
+    return text;
+}
