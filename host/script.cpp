@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "host/host.h"
+#include "ui/menu_ids.h"
 
 namespace {
 
@@ -20,14 +21,14 @@ bool ParseCommand(const std::string& name, int* id) {
     static const char* const views[] = {"compare", "source", "filtered", "fit"};
     for (int i = 0; i < 4; ++i) {
         if (name == views[i]) {
-            *id = 32771 + i;
+            *id = ID_VIEW_COMPARE + i;
             return true;
         }
     }
     int zoom;
     char rest;
     if (sscanf(name.c_str(), "x%d%c", &zoom, &rest) == 1 && zoom >= 1 && zoom <= 10) {
-        *id = 32774 + zoom;
+        *id = ID_ZOOM_FIT + zoom;
         return true;
     }
     return sscanf(name.c_str(), "%d%c", id, &rest) == 1;

@@ -4,7 +4,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 presets=("$@")
-((${#presets[@]})) || presets=(native sanitize win32 win64)
+((${#presets[@]})) || presets=(native native32 sanitize win32 win64)
 for preset in "${presets[@]}"; do
     echo "== build: $preset"
     cmake --preset "$preset" >/dev/null

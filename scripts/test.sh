@@ -1,14 +1,19 @@
 #!/usr/bin/env bash
 # Sets up the machine, builds every configuration and runs every test and
-# check. Exits nonzero if anything fails.
+# check. Stages that run 32-bit code are skipped, and counted as skipped, on a
+# machine that does not run 32-bit programs. Exits nonzero if anything fails.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/setup.sh || exit 1
 bash scripts/build.sh || exit 1
+source scripts/machine.sh
+runs_32bit=0
+machine_runs_32bit && runs_32bit=1
 
 passed=0
 failed=0
+skipped=0
 failures=()
 stage() {
     local name=$1
@@ -23,6 +28,18 @@ stage() {
     fi
 }
 
+# A stage that runs 32-bit x86 code.
+stage_32bit() {
+    if ((runs_32bit)); then
+        stage "$@"
+    else
+        echo
+        echo "== $1"
+        echo "$no_32bit_message"
+        skipped=$((skipped + 1))
+    fi
+}
+
 # A second build in another directory must give the same bytes.
 rebuild_and_compare_win32() {
     cmake -S . -B build/win32-again --toolchain cmake/mingw-i686.cmake \
@@ -32,16 +49,30 @@ rebuild_and_compare_win32() {
             --same-as build/win32-again/Pandrel.auf
 }
 
+# The floating-point state of the hostile pass: 24-bit precision, rounding
+# toward zero, the invalid, zero-divide and overflow exceptions unmasked; and
+# an MXCSR rounding toward zero with flush-to-zero and denormals-are-zero and
+# the same exceptions unmasked.
+hostile_state=0x0C72,0xF940
+e2e() { E2E_BUILD=build/$1 bash tests/e2e/run_e2e.sh; }
+e2e_hostile() { E2E_BUILD=build/$1 E2E_FP_STATE=$hostile_state E2E_SOAK_STEPS=20000 bash tests/e2e/run_e2e.sh; }
+
 stage "native suite" ctest --preset native
+stage_32bit "native suite, 32-bit x87 build" ctest --preset native32
 stage "sanitizer suite" ctest --preset sanitize
 stage "PE check of Pandrel.auf" /usr/bin/python3 tools/pe_check.py build/win32/Pandrel.auf
 stage "PE check self-test" /usr/bin/python3 tools/pe_check_test.py build/win32/Pandrel.auf
 stage "reproducible Pandrel.auf" rebuild_and_compare_win32
 stage "bounded fuzz run (60 s)" bash tests/fuzz/run.sh 60
-stage "end-to-end suite under Wine" bash tests/e2e/run_e2e.sh
+stage_32bit "end-to-end suite and soak, shipped module under wine32" e2e win32
+stage_32bit "end-to-end suite, shipped module, hostile floating-point state" e2e_hostile win32
+if ((!runs_32bit)); then
+    stage "end-to-end suite and soak, 64-bit build under wine64" e2e win64
+    stage "end-to-end suite, 64-bit build, hostile floating-point state" e2e_hostile win64
+fi
 stage "release archive" bash scripts/release.sh
 
 echo
 ((failed)) && echo "failed stages: ${failures[*]}"
-echo "stages: $passed passed, $failed failed"
+echo "stages: $passed passed, $failed failed, $skipped skipped"
 ((failed == 0))

@@ -190,8 +190,8 @@ int main(int argc, char** argv) {
     frame.height = frame.sourceHeight = frameHeight;
     frame.editHandle = edit;
     filter->frameProc(filter, &frame);
-    filter->windowProc(window, WM_COMMAND, commandFit + 2, 0, edit, filter);  // x2
-    filter->windowProc(window, WM_COMMAND, commandCompare, 0, edit, filter);
+    filter->windowProc(window, WM_COMMAND, ID_ZOOM_FIT + 2, 0, edit, filter);  // x2
+    filter->windowProc(window, WM_COMMAND, ID_VIEW_COMPARE, 0, edit, filter);
     // Centre the view on the middle of the frame, as a press over the
     // host's preview does.
     filter->windowProc(window, notifyPreviewPress, 0, Point(frameWidth / 2, frameHeight / 2), edit,

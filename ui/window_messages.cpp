@@ -13,10 +13,10 @@ int16_t LowHalf(uintptr_t value) { return static_cast<int16_t>(value & 0xFFFF); 
 int16_t HighHalf(uintptr_t value) { return static_cast<int16_t>((value >> 16) & 0xFFFF); }
 
 void ApplyCommand(UINT id) {
-    if (id >= commandCompare && id <= commandFiltered) {
-        viewState.screen = static_cast<int32_t>(id - commandCompare);
-    } else if (id >= commandFit && id <= commandZoom10) {
-        viewState.multi = static_cast<int32_t>(id - commandFit);
+    if (id >= ID_VIEW_COMPARE && id <= ID_VIEW_FILTERED) {
+        viewState.screen = static_cast<int32_t>(id - ID_VIEW_COMPARE);
+    } else if (id >= ID_ZOOM_FIT && id <= ID_ZOOM_X10) {
+        viewState.multi = static_cast<int32_t>(id - ID_ZOOM_FIT);
     }
 }
 
@@ -124,7 +124,7 @@ int SyncBuffers(FilterTable* filter, bool releaseWhenHidden) {
 }
 
 void AttachMenu(HWND window, FilterTable* filter) {
-    SetMenu(window, LoadMenuA(filter->instance, MAKEINTRESOURCEA(menuResourceId)));
+    SetMenu(window, LoadMenuA(filter->instance, MAKEINTRESOURCEA(MENU_RESOURCE_ID)));
     DrawMenuBar(window);
 }
 

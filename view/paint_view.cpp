@@ -37,11 +37,11 @@ void SetMenuChecks(HWND window) {
         item.fState = checked ? MFS_CHECKED : 0;
         SetMenuItemInfoA(menu, id, FALSE, reinterpret_cast<const MENUITEMINFOA*>(&item));
     };
-    for (UINT id = commandCompare; id <= commandFiltered; ++id) {
-        check(id, viewState.screen == static_cast<int32_t>(id - commandCompare));
+    for (UINT id = ID_VIEW_COMPARE; id <= ID_VIEW_FILTERED; ++id) {
+        check(id, viewState.screen == static_cast<int32_t>(id - ID_VIEW_COMPARE));
     }
-    for (UINT id = commandFit; id <= commandZoom10; ++id) {
-        check(id, viewState.multi == static_cast<int32_t>(id - commandFit));
+    for (UINT id = ID_ZOOM_FIT; id <= ID_ZOOM_X10; ++id) {
+        check(id, viewState.multi == static_cast<int32_t>(id - ID_ZOOM_FIT));
     }
 }
 

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "capture/frame_store.h"
+#include "plugin/float_state.h"
 #include "plugin/plugin.h"
 #include "plugin/view_state.h"
 #include "tests/bench/null_win32.h"
@@ -191,6 +192,18 @@ void BM_ComputePaneLayout(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_ComputePaneLayout)->ArgName("multi")->Arg(0)->Arg(2);
+
+// The switch into the module's floating-point state and back, which every
+// layout, clamp and drag step pays: FNSTENV and FLDENV in 32-bit x87 code,
+// STMXCSR and LDMXCSR in 64-bit code.
+void BM_FloatStateSwitch(benchmark::State& state) {
+    for (auto _ : state) {
+        const CallerFloatState caller = EnterModuleFloatState();
+        benchmark::DoNotOptimize(caller);
+        LeaveModuleFloatState(caller);
+    }
+}
+BENCHMARK(BM_FloatStateSwitch);
 
 // A drag in the window: each move shifts the centre and repaints.
 void BM_DragMove(benchmark::State& state) {

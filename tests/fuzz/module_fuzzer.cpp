@@ -14,6 +14,7 @@
 #include "plugin/view_state.h"
 #include "tests/fuzz/checked_win32.h"
 #include "tests/support/module_state.h"
+#include "ui/menu_ids.h"
 #include "ui/window_messages.h"
 
 using checked::Require;
@@ -98,7 +99,8 @@ public:
                     static_cast<int64_t>(static_cast<int32_t>(y << 16 | x)));
             }
             case 2:
-                return (32771 + Byte() % 16) | uint32_t{static_cast<uint16_t>(Half())} << 16;
+                return (ID_VIEW_COMPARE + Byte() % 16) | uint32_t{static_cast<uint16_t>(Half())}
+                                                             << 16;
             default:
                 return uint64_t{Word32()} << 32 | Word32();
         }
