@@ -36,6 +36,10 @@ struct ClientSplit {
     bool hasFilteredPane;
 };
 
+// ClampPanCenter and ComputePaneLayout compute under the module's own
+// floating-point state (plugin/float_state.h): their results are the same
+// whatever state the calling thread holds, and it gets that state back.
+
 // Keeps the pan centre within 0..filteredWidth and 0..filteredHeight (a NaN
 // coordinate becomes 0).
 PanCenter ClampPanCenter(float centerX, float centerY, int32_t filteredWidth,
