@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The long soak: the stand-in host sends STEPS (default 100000) random window
 # messages and host notifications, with resizes and frame changes, to the
-# win64 module under wine64; then the window must still answer with the right
-# picture and the settings must be saved. The end-to-end suite runs it with
+# module (the shipped one under wine32 where the machine runs 32-bit programs;
+# E2E_BUILD chooses, as for run_e2e.sh); then the window must still answer
+# with the right picture and the settings must be saved. The end-to-end suite runs it with
 # the default length; this runs it alone, with another length if wanted.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
