@@ -53,9 +53,7 @@ bool ParseFloatState(const char* text) {
     unsigned control, mxcsr;
     char rest;
     if (sscanf(text, "%i,%i%c", &control, &mxcsr, &rest) != 2 || control > 0xFFFF) return false;
-    // The x87 precision flag is raised, as earlier arithmetic of the host's
-    // would leave it.
-    callerState = {static_cast<uint16_t>(control), 0x20, mxcsr};
+    callerState = {static_cast<uint16_t>(control), x87PrecisionFlag, mxcsr};
     enabled = true;
     return true;
 }

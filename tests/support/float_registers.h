@@ -12,6 +12,10 @@ struct FloatRegisters {
     uint32_t mxcsr;
 };
 
+// The x87 precision (inexact) flag: a caller's earlier arithmetic nearly
+// always leaves it raised, so the states the module is called in carry it.
+constexpr uint16_t x87PrecisionFlag = 0x20;
+
 inline bool operator==(const FloatRegisters& a, const FloatRegisters& b) {
     return a.x87Control == b.x87Control && a.x87Flags == b.x87Flags && a.mxcsr == b.mxcsr;
 }

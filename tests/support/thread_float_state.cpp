@@ -20,9 +20,6 @@ const std::vector<ThreadFloatState> threadFloatStates = {
 
 namespace {
 
-// x87 precision flag raised, as a caller's earlier arithmetic leaves it.
-constexpr uint16_t callerX87Flags = 0x20;
-
 bool saved = false;
 FloatRegisters savedRegisters;
 
@@ -50,7 +47,7 @@ void SetThreadFloatState(const ThreadFloatState& state) {
         savedRegisters = ReadFloatRegisters();
         saved = true;
     }
-    LoadFloatRegisters({state.x87Control, callerX87Flags, state.mxcsr});
+    LoadFloatRegisters({state.x87Control, x87PrecisionFlag, state.mxcsr});
 }
 
 void RestoreThreadFloatState() { LoadFloatRegisters(savedRegisters); }
