@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/float_registers.h"
+#include "checking/float_registers.h"
 
 struct ThreadFloatState {
     const char* name;

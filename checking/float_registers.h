@@ -5,6 +5,7 @@
 #pragma once
 
 #include <stdint.h>
+#include <stdio.h>
 
 struct FloatRegisters {
     uint16_t x87Control;
@@ -53,3 +54,45 @@ inline FloatRegisters ReadFloatRegisters() { return {}; }
 inline void LoadFloatRegisters(const FloatRegisters&) {}
 
 #endif
+
+// The bits of the state that a callee must give back. The 32-bit calling
+// convention keeps them all. Under the x64 convention the exception flags are
+// volatile: any function may change them, the platform's included (64-bit
+// Wine clears the x87 flags and raises the MXCSR's precision flag in calls
+// the module makes), so only the control bits count there.
+constexpr FloatRegisters allFloatBits = {0xFFFF, 0x3F, 0xFFFF};
+#if defined(__x86_64__)
+constexpr FloatRegisters calleeKeptFloatBits = {0xFFFF, 0x00, 0xFFC0};
+#else
+constexpr FloatRegisters calleeKeptFloatBits = allFloatBits;
+#endif
+
+// Watches that the thread is in the caller's state wherever the module hands
+// control out: at every call it makes and on every return to its caller.
+struct FloatStateCheck {
+    FloatRegisters expected = {};
+    FloatRegisters keptBits = allFloatBits;
+    int checks = 0;
+    int changes = 0;
+    char lastChange[160] = "";  // the latest change, described
+};
+
+// Counts one check at `where`. When a kept bit differs from the expected
+// state, counts a change, describes it in lastChange and returns false.
+inline bool CheckFloatState(FloatStateCheck& check, const char* where) {
+    ++check.checks;
+    const FloatRegisters found = ReadFloatRegisters();
+    const FloatRegisters& kept = check.keptBits;
+    const FloatRegisters& expected = check.expected;
+    if (((found.x87Control ^ expected.x87Control) & kept.x87Control) == 0 &&
+        ((found.x87Flags ^ expected.x87Flags) & kept.x87Flags) == 0 &&
+        ((found.mxcsr ^ expected.mxcsr) & kept.mxcsr) == 0)
+        return true;
+    ++check.changes;
+    snprintf(check.lastChange, sizeof check.lastChange,
+             "floating-point state changed (%s): x87 control %#06x flags %#04x, MXCSR %#06x "
+             "instead of %#06x %#04x, %#06x",
+             where, found.x87Control, found.x87Flags, found.mxcsr, expected.x87Control,
+             expected.x87Flags, expected.mxcsr);
+    return false;
+}
