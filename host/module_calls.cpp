@@ -4,15 +4,15 @@
 // callback and in every service the module calls.
 #include <stdio.h>
 
-#include "host/host.h"
 #include "checking/float_registers.h"
+#include "host/host.h"
 
 namespace {
 
 bool enabled = false;
-FloatStateCheck check;       // expects the state every call into the module is made in
-FloatRegisters hostState;    // the host's own, put back after the outermost call
-int depth = 0;               // callbacks in progress: the platform may call back in
+FloatStateCheck check;     // expects the state every call into the module is made in
+FloatRegisters hostState;  // the host's own, put back after the outermost call
+int depth = 0;             // callbacks in progress: the platform may call back in
 
 void Check(const char* where) {
     if (CheckFloatState(check, where)) return;

@@ -124,7 +124,7 @@ TEST_F(CaptureTest, AllocationKeepsExistingBuffersWhateverTheHostNowReports) {
 }
 
 TEST_F(CaptureTest, FailedAllocationsLeaveTheBuffersAbsent) {
-    recording::answers().failAllocations = true;
+    recording::answers().failAllAllocations = true;
     AllocateImageBuffers(filter);
     EXPECT_EQ(recording::Calls(),
               (Calls{"getSystemInfo(null)", allocation921600, allocation921600}));
@@ -171,7 +171,7 @@ TEST_P(AllocationSizeTest, ReservesOnlyARepresentablePositiveSize) {
     const LargestSizeCase& c = GetParam();
     fakeHost.maxWidth = c.maxWidth;
     fakeHost.maxHeight = c.maxHeight;
-    recording::answers().failAllocations = true;  // the calls are what counts here
+    recording::answers().failAllAllocations = true;  // the calls are what counts here
     AllocateImageBuffers(filter);
     EXPECT_EQ(recording::Calls(), (Calls{"getSystemInfo(null)"} + c.allocations));
     EXPECT_EQ(frameStore.sourcePixels, nullptr);
@@ -477,7 +477,7 @@ TEST_F(CaptureTest, BufferReservedSmallerThanItsStaleHeaderForgetsThatHeader) {
     EXPECT_EQ(recording::Calls().back(), releaseDc);
 
     FreeImageBuffers();
-    recording::answers().failAllocations = true;
+    recording::answers().failAllAllocations = true;
     AllocateImageBuffers(filter);
     EXPECT_EQ(BytesOf(frameStore.filteredInfo), Header{});
 }

@@ -733,7 +733,7 @@ TEST_F(WindowMessagesTest, BufferSyncFollowsTheWindowsVisibility) {
 }
 
 TEST_F(WindowMessagesTest, BufferSyncAnswersOneEvenWhenAllocationFails) {
-    recording::answers().failAllocations = true;
+    recording::answers().failAllAllocations = true;
     EXPECT_EQ(Send(notifyVideoOpened), 1);
     EXPECT_EQ(Send(notifyShownOrHidden), 1);
     EXPECT_EQ(frameStore.sourcePixels, nullptr);

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <string>
 
+#include "tests/support/fake_system.h"
+
 // x87 control word: exception masks in bits 0-5 (IM 0x01, ZM 0x04, OM 0x08),
 // precision in bits 8-9 (0 24-bit, 2 53-bit, 3 64-bit), rounding in bits
 // 10-11 (3 toward zero). MXCSR: flags in bits 0-5, DAZ 0x40, masks in bits
@@ -48,6 +50,10 @@ void SetThreadFloatState(const ThreadFloatState& state) {
         saved = true;
     }
     LoadFloatRegisters({state.x87Control, x87PrecisionFlag, state.mxcsr});
+    fake::ExpectCallerFloatState();
 }
 
-void RestoreThreadFloatState() { LoadFloatRegisters(savedRegisters); }
+void RestoreThreadFloatState() {
+    LoadFloatRegisters(savedRegisters);
+    fake::ExpectCallerFloatState();
+}

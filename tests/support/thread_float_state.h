@@ -27,7 +27,8 @@ void PrintTo(const ThreadFloatState& state, std::ostream* out);
 std::string StateName(const ::testing::TestParamInfo<ThreadFloatState>& info);
 
 // Puts the thread into `state`, with the x87 precision flag raised as a
-// caller's earlier arithmetic would leave it.
+// caller's earlier arithmetic would leave it; every call out of the module
+// must find the thread in it from now on.
 void SetThreadFloatState(const ThreadFloatState& state);
 // Returns the thread to the state it had before the first SetThreadFloatState.
 void RestoreThreadFloatState();
