@@ -189,11 +189,11 @@ INSTANTIATE_TEST_SUITE_P(
             720,
             {"VirtualAlloc(null, 2764800, 0x1000, 4)", "VirtualAlloc(null, 2764800, 0x1000, 4)"}},
         // Rows as the blit reads them: 641 x 3 = 1923 bytes padded to 1924.
-        LargestSizeCase{"OddWidthRowsPadded",
-                        641,
-                        480,
-                        {"VirtualAlloc(null, 923520, 0x1000, 4)",
-                         "VirtualAlloc(null, 923520, 0x1000, 4)"}},
+        LargestSizeCase{
+            "OddWidthRowsPadded",
+            641,
+            480,
+            {"VirtualAlloc(null, 923520, 0x1000, 4)", "VirtualAlloc(null, 923520, 0x1000, 4)"}},
         LargestSizeCase{
             "LargestRepresentable", 715827881, 1, {allocationLargest, allocationLargest}},
         LargestSizeCase{"PaddedRowOverflow", 715827882, 1, {}},

@@ -36,12 +36,17 @@ void PrintTo(const FloatRegisters& registers, std::ostream* out) {
 
 void PrintTo(const ThreadFloatState& state, std::ostream* out) { *out << state.name; }
 
-std::string StateName(const ::testing::TestParamInfo<ThreadFloatState>& info) {
-    std::string name;
-    for (const char* c = info.param.name; *c != '\0'; ++c) {
-        if (std::isalnum(static_cast<unsigned char>(*c))) name += *c;
+std::string Identifier(const char* name) {
+    std::string identifier;
+    bool wordStart = true;
+    for (const char* c = name; *c != '\0'; ++c) {
+        const unsigned char letter = static_cast<unsigned char>(*c);
+        if (std::isalnum(letter)) {
+            identifier += wordStart ? static_cast<char>(std::toupper(letter)) : *c;
+        }
+        wordStart = !std::isalnum(letter);
     }
-    return name;
+    return identifier;
 }
 
 void SetThreadFloatState(const ThreadFloatState& state) {

@@ -24,7 +24,15 @@ extern const std::vector<ThreadFloatState> threadFloatStates;
 
 void PrintTo(const FloatRegisters& registers, std::ostream* out);
 void PrintTo(const ThreadFloatState& state, std::ostream* out);
-std::string StateName(const ::testing::TestParamInfo<ThreadFloatState>& info);
+
+// The words of `name` capitalised and joined, as a test's name takes them.
+std::string Identifier(const char* name);
+
+// Names a parameterized test after its row's `name`.
+template <typename Row>
+std::string RowName(const ::testing::TestParamInfo<Row>& info) {
+    return Identifier(info.param.name);
+}
 
 // Puts the thread into `state`, with the x87 precision flag raised as a
 // caller's earlier arithmetic would leave it; every call out of the module
