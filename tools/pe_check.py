@@ -119,10 +119,7 @@ I486_OPERAND_WORDS = set(
     "eax ecx edx ebx esp ebp esi edi ax cx dx bx sp bp si di al cl dl bl ah ch dh bh "
     "es cs ss ds fs gs st cr0 cr2 cr3 dr0 dr1 dr2 dr3 dr6 dr7 tr3 tr4 tr5 tr6 tr7 eiz "
     "BYTE WORD DWORD QWORD TBYTE FWORD PTR".split())
-# Words of letters and digits, but for hexadecimal numbers such as branch targets.
-OPERAND_WORD = re.compile(r"\b(?![0-9a-f]+\b)[A-Za-z]\w*")
-# The symbol objdump names after an address, when the module has symbols.
-SYMBOL = re.compile(r" *<[^>]*>")
+OPERAND_WORD = re.compile(r"\b[A-Za-z]\w*")
 REGISTER_32 = re.compile(r"e(?:[abcd]x|[sd]i|[sb]p)")
 # objdump prints (bad), or ? for a register, where the bytes encode nothing.
 UNDECODABLE = re.compile(r"\(bad\)|\?")
@@ -523,6 +520,7 @@ def disassemble(path, first, end):
     """The instructions from address first to end of .text, as objdump decodes them.
 
     Raises OSError when objdump cannot be run or fails."""
+    # -z: runs of zero bytes too, which objdump would otherwise skip.
     result = subprocess.run([OBJDUMP, "-d", "-z", "-w", "-M", "intel", "-j", ".text",
                              f"--start-address={first:#x}", f"--stop-address={end:#x}", path],
                             capture_output=True, text=True, errors="replace", check=False)
@@ -533,7 +531,7 @@ def disassemble(path, first, end):
     for line in result.stdout.splitlines():
         match = INSTRUCTION_LINE.fullmatch(line)
         if match:
-            words = SYMBOL.sub("", match[3]).split()
+            words = match[3].split()
             first_word = 0
             while first_word < len(words) - 1 and words[first_word] in PREFIX_WORDS:
                 first_word += 1

@@ -233,6 +233,10 @@ FAULTS = [
      "code: section .data is executable"),
     ("destructor list unterminated", lambda pe: pe.set_dword_at_rva(text_end_rva(pe) - 4, 1),
      "code: .text does not end with the constructor and destructor lists"),
+    ("constructor list without its -1 word",
+     lambda pe: pe.set_dword_at_rva(
+         pe_check.code_addresses(pe)[1] - pe.OPTIONAL_HEADER.ImageBase, 0x90909090),
+     "code: .text does not end with the constructor and destructor lists"),
 ]
 
 LATER = "which the i486 and its x87 lack"
@@ -298,6 +302,7 @@ INSTRUCTIONS = [
     ("2e 90", "cs nop", None),
     ("f3 a5", "rep movs DWORD PTR es:[edi],DWORD PTR ds:[esi]", None),
     ("66 60", "pushaw", None),
+    ("00 00 00 00 00 00 00 00", "add BYTE PTR [eax],al", None),  # a run objdump would skip
 ]
 # Long enough for any patch and for the NOPs that pad it to realign objdump's
 # decoding within the site: after a lone undecodable ff, ff 90 is a 6-byte call.
