@@ -12,6 +12,7 @@
 // 7-12 (IM 0x80, ZM 0x200, OM 0x400), rounding in bits 13-14, FTZ 0x8000.
 const std::vector<ThreadFloatState> threadFloatStates = {
     {"Windows default", 0x027F, 0x1F80},
+    {"Windows default, no flags raised", 0x027F, 0x1F80, 0},
     {"64-bit precision", 0x037F, 0x1F80},
     {"24-bit precision", 0x007F, 0x1F80},
     {"toward zero, 24-bit precision", 0x0C7F, 0x7F80},
@@ -54,7 +55,7 @@ void SetThreadFloatState(const ThreadFloatState& state) {
         savedRegisters = ReadFloatRegisters();
         saved = true;
     }
-    LoadFloatRegisters({state.x87Control, x87PrecisionFlag, state.mxcsr});
+    LoadFloatRegisters({state.x87Control, state.x87Flags, state.mxcsr});
     fake::ExpectCallerFloatState();
 }
 

@@ -16,6 +16,9 @@ struct ThreadFloatState {
     const char* name;
     uint16_t x87Control;
     uint32_t mxcsr;
+    // A caller's earlier arithmetic nearly always leaves the precision flag
+    // raised; a fresh thread has none.
+    uint16_t x87Flags = x87PrecisionFlag;
 };
 
 // Windows' default first; then other precisions, rounding modes, unmasked
@@ -34,8 +37,7 @@ std::string RowName(const ::testing::TestParamInfo<Row>& info) {
     return Identifier(info.param.name);
 }
 
-// Puts the thread into `state`, with the x87 precision flag raised as a
-// caller's earlier arithmetic would leave it; every call out of the module
+// Puts the thread into `state`; every call out of the module
 // must find the thread in it from now on.
 void SetThreadFloatState(const ThreadFloatState& state);
 // Returns the thread to the state it had before the first SetThreadFloatState.
