@@ -466,6 +466,25 @@ TEST_P(DragUnderThreadStateTest, FactorsAndCentreAreExactAndTheStateIsGivenBack)
     EXPECT_TRUE(Drew());
 }
 
+// The preview's point becomes the centre exactly, in any calling state. The
+// filtered width, beyond float's integers, makes the clamp's conversion of it
+// inexact, which traps in a state that unmasks that exception.
+class PreviewUnderThreadStateTest : public WindowMessagesTest,
+                                    public ::testing::WithParamInterface<ThreadFloatState> {};
+
+TEST_P(PreviewUnderThreadStateTest, PointBecomesTheCentreAndTheStateIsGivenBack) {
+    ShowFrame(64, 48, 64, 48);
+    frameStore.filteredInfo.bmiHeader.biWidth = 16777219;
+    viewState.multi = 2;
+    CallIn(&GetParam(), [&] { return Send(notifyPreviewPress, 0, Point(32000, 20)); });
+    EXPECT_EQ(viewState.centerX, 32000.0f);
+    EXPECT_EQ(viewState.centerY, 20.0f);
+    EXPECT_TRUE(OnlyOneRepaint());
+}
+
+INSTANTIATE_TEST_SUITE_P(CallerStates, PreviewUnderThreadStateTest,
+                         ::testing::ValuesIn(threadFloatStates), RowName<ThreadFloatState>);
+
 void PrintTo(const DragRow& row, std::ostream* out) { *out << row.name; }
 
 std::string StateAndRowName(

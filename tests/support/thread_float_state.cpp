@@ -13,6 +13,8 @@
 const std::vector<ThreadFloatState> threadFloatStates = {
     {"Windows default", 0x027F, 0x1F80},
     {"Windows default, no flags raised", 0x027F, 0x1F80, 0},
+    // Any inexact x87 operation under this state traps: none may run in it.
+    {"x87 precision exception unmasked, no flags raised", 0x025F, 0x1F80, 0},
     {"64-bit precision", 0x037F, 0x1F80},
     {"24-bit precision", 0x007F, 0x1F80},
     {"toward zero, 24-bit precision", 0x0C7F, 0x7F80},
