@@ -30,7 +30,8 @@ MODE_TEXT = ["比較", "ソース", "フィルタ後"]
 # E2E_SOAK_STEPS sets the length of the random soak; E2E_ONLY (names separated
 # by spaces) runs only those runs. E2E_FP_STATE ("CONTROL,MXCSR") makes the
 # host call the module in that floating-point state throughout, and every
-# report must show that each call gave it back.
+# report must show that each call gave it back and that the module's platform
+# calls were checked too.
 SOAK_STEPS = int(os.environ.get("E2E_SOAK_STEPS", "100000"))
 ONLY = os.environ.get("E2E_ONLY", "").split()
 FP_STATE = os.environ.get("E2E_FP_STATE", "")
@@ -166,7 +167,9 @@ def check_checkpoint(run, directory, label, name, view, pictures, results):
     results.check(f"{prefix}: menu structure", menu == MENU, "\n".join(menu))
     if FP_STATE:
         state = report.get("float state", "")
-        kept = re.fullmatch(r"x87 control \S+, MXCSR \S+: [1-9]\d* checks, 0 changed", state)
+        kept = re.fullmatch(
+            r"x87 control \S+, MXCSR \S+: [1-9]\d* checks \([1-9]\d* at platform calls\), 0 changed",
+            state)
         results.check(f"{prefix}: floating-point state given back", kept, state)
 
     client = (actual.width, actual.height)
