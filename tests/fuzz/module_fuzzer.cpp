@@ -124,9 +124,8 @@ constexpr size_t largestBlock = 64u << 20;
 
 // Bytes of a picture the host can hold, or -1 when it cannot exist.
 int64_t HostPictureBytes(int32_t width, int32_t height) {
-    if (width <= 0 || height <= 0) return -1;
-    const int64_t bytes = int64_t{width} * height * 3;
-    return bytes <= int64_t{largestBlock} ? bytes : -1;
+    if (width <= 0 || height <= 0 || width > int64_t{largestBlock} / 3 / height) return -1;
+    return int64_t{width} * height * 3;
 }
 
 // The module as freshly loaded, bound to a host with default answers, every
