@@ -13,10 +13,10 @@ unreadable_file() {
     fi
 }
 
-# Prints the width and height of FILE's first picture; fails if ImageMagick
-# cannot read it.
+# Prints the width and height of FILE's first picture, turned upright as
+# picture_to_bmp turns it; fails if ImageMagick cannot read it.
 picture_size() {
-    identify -format '%w %h\n' "$1[0]" 2>/dev/null
+    convert "$1[0]" -auto-orient -format '%w %h\n' info: 2>/dev/null
 }
 
 # Prints why the stand-in host cannot serve FILE, if it cannot. Needs

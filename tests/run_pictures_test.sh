@@ -24,6 +24,7 @@ check() {
 
 convert -size 320x240 xc:'#3366CC' good.png
 convert -size 322x240 xc:'#3366CC' wide.png
+convert -size 240x322 xc:'#3366CC' -orient RightTop wide-when-upright.tif
 echo "not a picture" >notes.txt
 mkdir folder
 
@@ -35,6 +36,7 @@ refusals=(
     "good.png folder|run.sh: folder: it is a directory"
     "notes.txt good.png|run.sh: notes.txt: not a picture that ImageMagick can read"
     "good.png wide.png|run.sh: wide.png: it is 322 pixels wide; the stand-in host needs a width that is a multiple of 4 (crop or scale it to 320 or 324)"
+    "good.png wide-when-upright.tif|run.sh: wide-when-upright.tif: it is 322 pixels wide; the stand-in host needs a width that is a multiple of 4 (crop or scale it to 320 or 324)"
 )
 for row in "${refusals[@]}"; do
     read -r -a arguments <<<"${row%%|*}"
