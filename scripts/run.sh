@@ -2,38 +2,96 @@
 # The main job: sets up the machine, builds and checks the module, then shows
 # it at work in the stand-in host under Wine: interactively when a display is
 # available, otherwise on a virtual display, saving screenshots of the
-# plug-in's whole window to build/screenshots/.
+# plug-in's whole window.
+#
+#   bash scripts/run.sh [SOURCE FILTERED]
+#
+# Without pictures the host serves its generated frames and the screenshots go
+# to build/screenshots/. With two pictures that ImageMagick reads, they are
+# the source and the filtered frame, and the screenshots go to
+# build/screenshots-pictures/. Build and check logs go to build/run.log.
 set -euo pipefail
-cd "$(dirname "$0")/.."
+repo=$(cd "$(dirname "$0")/.." && pwd)
+source "$repo/scripts/pictures.sh"
 
+if (($# != 0 && $# != 2)); then
+    echo "usage: bash scripts/run.sh [SOURCE FILTERED]  (two pictures, PNG, JPEG, BMP...)" >&2
+    exit 2
+fi
+pictures=("$@")
+paths=()
+for picture in "${pictures[@]}"; do
+    paths+=("$(realpath -m -- "$picture")")
+done
+
+# A picture that the stand-in host cannot serve stops the job before any work.
+check_pictures() {
+    local i problem
+    for i in "${!pictures[@]}"; do
+        problem=$("$1" "${paths[$i]}")
+        if [[ -n $problem ]]; then
+            echo "run.sh: ${pictures[$i]}: $problem" >&2
+            exit 2
+        fi
+    done
+}
+check_pictures unreadable_file
+pictures_checked=
+if command -v identify >/dev/null; then
+    check_pictures unservable_picture
+    pictures_checked=1
+fi
+
+cd "$repo"
 bash scripts/setup.sh
-bash scripts/build.sh win32 win64
-/usr/bin/python3 tools/pe_check.py build/win32/Pandrel.auf
-echo
-echo "Pandrel.auf (32-bit Windows, to install into the host): $(pwd)/build/win32/Pandrel.auf"
+[[ -n $pictures_checked ]] || check_pictures unservable_picture
 
-repo=$(pwd)
-# The shipped 32-bit module in the 32-bit stand-in host (wine32) when this
-# machine runs 32-bit programs; the win64 build of the same sources otherwise.
+mkdir -p build
+log=build/run.log
+echo "Building and checking Pandrel.auf and the stand-in host (log: $log)"
+if ! { bash scripts/build.sh win32 win64 && /usr/bin/python3 tools/pe_check.py build/win32/Pandrel.auf; } \
+    >"$log" 2>&1; then
+    tail -n 40 "$log"
+    echo "run.sh: the build or its check failed; the whole log is $repo/$log" >&2
+    exit 1
+fi
+echo "Pandrel.auf, the module to install into the host: $repo/build/win32/Pandrel.auf"
+echo "  (bash scripts/release.sh packs it with its readme into build/release/Pandrel-0.01.zip)"
+echo
+
 source scripts/machine.sh
-build=win64
-machine_runs_32bit && build=win32
+source scripts/wine_prefix.sh
+build=$(stand_in_build)
 host=$repo/build/$build/host/pandrel-host.exe
 module=$repo/build/$build/Pandrel.auf
 work=$(mktemp -d /tmp/pandrel-run.XXXXXX)
-export WINEPREFIX=$work/prefix WINEDEBUG=-all LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
+export WINEPREFIX=$work/prefix
 trap 'wineserver -k 2>/dev/null || true; rm -rf "$work"' EXIT
-source scripts/wine_prefix.sh
+[[ $build == win32 ]] || echo "This machine does not run 32-bit programs: the stand-in host runs the" \
+    "64-bit build of the same sources (build/win64) under wine64."
+
+# The frames: the user's pictures, converted, or the host's generated ones.
+frames=()
+shots=$repo/build/screenshots
+if ((${#pictures[@]})); then
+    picture_to_bmp "${paths[0]}" "$work/source.bmp"
+    picture_to_bmp "${paths[1]}" "$work/filtered.bmp"
+    # The host must report a largest image size that holds both pictures.
+    read -r sw sh < <(picture_size "${paths[0]}")
+    read -r fw fh < <(picture_size "${paths[1]}")
+    max_width=$(printf '%s\n' 1920 "$sw" "$fw" | sort -n | tail -n 1)
+    max_height=$(printf '%s\n' 1088 "$sh" "$fh" | sort -n | tail -n 1)
+    frames=(--source "$work/source.bmp" --filtered "$work/filtered.bmp"
+        --max-size "${max_width}x$max_height")
+    shots=$repo/build/screenshots-pictures
+fi
 
 if [[ -n ${DISPLAY:-} ]]; then
-    [[ $build == win32 ]] || echo "The stand-in host runs the 64-bit build (build/win64)," \
-        "because this machine does not run 32-bit programs."
-    echo "Starting the stand-in host ($build module): use the plug-in's menu, wheel, right button"
-    echo "and drag; press and drag on the preview; Space or the arrow keys in the preview change"
-    echo "the frame."
+    echo "The stand-in host shows the plug-in's window and a preview of the filtered frame."
+    echo "Use the plug-in's menu, wheel, right button and left drag; press and drag on the preview;"
+    echo "Space or the arrow keys in the preview change the frame. Close a window to end."
     mkdir -p build/run
-    prepare_wine_prefix 5
-    wine "$host" --settings build/run/pandrel-host.ini "$module"
+    run_on_wine_display 0 wine "$host" --settings build/run/pandrel-host.ini "${frames[@]}" "$module"
     exit
 fi
 
@@ -42,10 +100,13 @@ fi
 # manager on the virtual display the windows are unmanaged, so Wine draws
 # their frames itself. The window is made active first, as a click on it
 # does; two screenshots show a pop-up of the menu bar opened by a click, with
-# the check mark on the current item.
-shots=$repo/build/screenshots
-rm -rf "$shots" && mkdir -p "$shots"
-cat >"$work/views.txt" <<'EOF'
+# the check mark on the current item. The user's pictures are one frame, and
+# the views of another frame and of other frame sizes are left out.
+next_frame=next
+((${#pictures[@]})) && next_frame=
+captures=$work/captures
+mkdir -p "$captures"
+cat >"$captures/views.txt" <<EOF
 activate
 capture-window 1-compare-fit.bmp
 menu x3
@@ -59,30 +120,33 @@ drag 200 60 100 40
 capture-window 4-source-x6-dragged.bmp
 rclick 10 10
 menu x2
-next
-capture-window 5-filtered-x2-next-frame.bmp
+$next_frame
+capture-window 5-filtered-x2${next_frame:+-next-frame}.bmp
 capture-menu 1 6-filtered-x2-menu-view-open.bmp
 resize 640 300
 menu compare
 menu fit
 capture-window 7-compare-fit-640x300.bmp
 EOF
-cat >"$work/sizes.txt" <<'EOF'
+cat >"$captures/sizes.txt" <<'EOF'
 activate
 menu x2
 preview-press 60 60
 capture-window 8-compare-x2-filtered-at-half-size.bmp
 EOF
-[[ $build == win32 ]] || echo "The screenshots come from the 64-bit build (build/win64)," \
-    "because this machine does not run 32-bit programs."
-echo "No display: running the stand-in host ($build module) on a virtual display for screenshots"
-(cd "$work" && timeout 300 xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
-    source "$0/scripts/wine_prefix.sh" && prepare_wine_prefix && leave_windows_unmanaged &&
-    wine "$1" --settings views.ini --script views.txt "$2" &&
-    wine "$1" --settings sizes.ini --filtered-size 160x120 --script sizes.txt "$2"
-    ' "$repo" "$host" "$module")
-for bmp in "$work"/*.bmp; do
+sizes='wine "$1" --settings sizes.ini --filtered-size 160x120 --script sizes.txt "$2"'
+if ((${#pictures[@]})); then
+    sizes=true
+    echo "No display: the stand-in host shows your pictures on a virtual display."
+else
+    echo "No display: the stand-in host shows its generated frames on a virtual display."
+fi
+(cd "$captures" && run_on_wine_display 300 bash -c \
+    'wine "$1" --settings views.ini "${@:3}" --script views.txt "$2" && '"$sizes" \
+    run "$host" "$module" "${frames[@]}")
+rm -rf "$shots" && mkdir -p "$shots"
+for bmp in "$captures"/*.bmp; do
     convert "$bmp" -strip "$shots/$(basename "${bmp%.bmp}").png"
 done
-echo "Screenshots of the plug-in's whole window ($build module, the stand-in host's generated frames):"
-ls -1 "$shots"/*.png
+echo "Screenshots of the plug-in's window:"
+ls -1 "$shots"/*.png | sed "s|^$repo/|  |"

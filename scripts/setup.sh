@@ -23,10 +23,18 @@ for package in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||
         missing+=("$package")
 done
+# apt's and debconf's messages go to a log, shown only if the installation fails.
 if ((${#missing[@]})) || [[ -v apt_updated ]]; then
-    echo "setup: installing ${missing[*]}"
-    apt-get update -qq
-    ((${#missing[@]})) && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
+    echo "setup: installing what the build and the stand-in host need (once, a few minutes):" \
+        "${missing[*]}"
+    log=$(mktemp /tmp/pandrel-setup.XXXXXX.log)
+    if ! { apt-get update -qq && { ((${#missing[@]} == 0)) ||
+        DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}"; }; } >"$log" 2>&1; then
+        cat "$log"
+        echo "setup: the installation failed; its log is $log" >&2
+        exit 1
+    fi
+    rm -f "$log"
 fi
 
 if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf8$'; then

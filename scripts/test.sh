@@ -72,6 +72,8 @@ if ((!runs_32bit)); then
     stage "end-to-end suite and soak, 64-bit build under wine64" e2e win64
     stage "end-to-end suite, 64-bit build, hostile floating-point state" e2e_hostile win64
 fi
+stage "benchmark builds, 64-bit and 32-bit x87" bash scripts/build.sh bench bench32
+stage "run.sh: pictures refused and converted" bash tests/run_pictures_test.sh
 stage "release archive" bash scripts/release.sh
 
 echo

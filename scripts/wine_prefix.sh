@@ -25,3 +25,32 @@ prepare_wine_prefix() {
 leave_windows_unmanaged() {
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >>"$WINEPREFIX/boot.log" 2>&1
 }
+
+# Wine's environment: the Japanese locale, under which its ANSI code page is
+# 932, and no debugging output. Only Wine's commands get it: a shell started
+# before the set-up generated the locale cannot switch to it (its C library
+# looked for the locale once and remembers that it found none).
+wine_environment=(LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8 WINEDEBUG=-all)
+
+# The build whose stand-in host and module run by hand: the shipped 32-bit
+# pair under wine32 where this machine runs 32-bit programs (machine.sh), the
+# 64-bit build of the same sources under wine64 elsewhere.
+stand_in_build() {
+    if machine_runs_32bit; then echo win32; else echo win64; fi
+}
+
+wine_prefix_script=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/wine_prefix.sh
+
+# Runs COMMAND [ARGS] in Wine's environment with the fresh prefix $WINEPREFIX
+# prepared first: on the display when there is one; otherwise on a virtual
+# display, with the windows unmanaged, ended after SECONDS (0: never).
+run_on_wine_display() {
+    local seconds=$1 prepare='source "$0" && prepare_wine_prefix 5'
+    shift
+    if [[ -n ${DISPLAY:-} ]]; then
+        env "${wine_environment[@]}" bash -c "$prepare"' && exec "$@"' "$wine_prefix_script" "$@"
+    else
+        timeout "$seconds" xvfb-run -a -s "-screen 0 1280x1024x24" env "${wine_environment[@]}" \
+            bash -c "$prepare"' && leave_windows_unmanaged && exec "$@"' "$wine_prefix_script" "$@"
+    fi
+}
