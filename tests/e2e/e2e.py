@@ -203,7 +203,7 @@ def check_checker(actual, background, blits, results):
 def build_runs(work):
     noise = {n: expected.noise_picture(w, h, n) for n, (w, h) in
              {1: (320, 240), 2: (320, 240), 3: (320, 240), 4: (160, 120),
-              5: (240, 180)}.items()}
+              5: (240, 180), 6: (28, 40)}.items()}
     same_size = {"source": noise[1], "filtered": noise[2]}
     views = Run("views", ["--source", noise[1], "--filtered", noise[2]], same_size)
     views.checkpoint("compare, fit")
@@ -252,6 +252,25 @@ def build_runs(work):
     edges.act("menu x1", multi=1).preview_press(112, 84)
     edges.drag(100, 100, 90, 100, 1).checkpoint("x1, drag in the source pane to centre 119.5")
 
+    # Precision: 320 / (640 / 106) is 52.999... in doubles, so a 640 x 106
+    # picture fitted into 320 x 53 leaves the pane's last row to the
+    # background; computed with the x87's 64-bit precision it fills it. One
+    # colour, so that only the rows covered count, not which ones a shrink
+    # samples.
+    plain = expected.Picture(640, 106, bytes([0x20, 0x40, 0xE0]) * (640 * 106))
+    precision = Run("precision", ["--source", plain, "--filtered", plain],
+                    {"source": plain, "filtered": plain})
+    precision.act("resize 320 53; menu source", client=(320, 53), screen=1)
+    precision.checkpoint("source alone, fit, 640x106 into 320x53: 52 rows")
+
+    # Precision: 90 * (28 / 40) is 63 in reals, 62.99... in doubles; computed
+    # with the x87's 64-bit precision it reaches 63 and the picture one more
+    # column.
+    precision = Run("precision", ["--source", noise[6], "--filtered", noise[6]],
+                    {"source": noise[6], "filtered": noise[6]})
+    precision.act("resize 200 90; menu source", client=(200, 90), screen=1)
+    precision.checkpoint("source alone, fit, 28x40 into 200x90: 62 columns")
+
     frames = Run("frames", ["--filtered-size", "160x120"])
     frames.act("save-frames f0").checkpoint("embedded frames, frame 0", "f0")
     frames.act("menu x1; next; save-frames f1", multi=1).checkpoint("next frame, x1", "f1")
@@ -272,7 +291,7 @@ def build_runs(work):
     soak.act(f"random {SOAK_STEPS} 7; show; open; resize 320 106; menu source; menu x3; "
              "menu compare; menu fit; save-frames s", screen=0, multi=0)
     soak.checkpoint(f"after {SOAK_STEPS} random messages, compare, fit", "s")
-    runs = [views, sizes, edges, frames, first, second, clamped, soak]
+    runs = [views, sizes, edges, precision, frames, first, second, clamped, soak]
     return [run for run in runs if run.name in ONLY] if ONLY else runs
 
 
