@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what the build and the tests need (Debian 12, as root): the i386
-# architecture first, for wine32 and the 32-bit test build; then the packages,
-# and the Japanese locale that Wine needs for code page 932.
+# architecture first, for wine32 and the 32-bit test build; then the packages
+# (and qemu-user where the kernel does not run 32-bit programs), and the
+# Japanese locale that Wine needs for code page 932.
 set -euo pipefail
 
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
@@ -18,16 +19,28 @@ packages=(
     python3-pefile imagemagick zip unzip
 )
 
-missing=()
-for package in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||
-        missing+=("$package")
-done
-if ((${#missing[@]})) || [[ -v apt_updated ]]; then
-    echo "setup: installing ${missing[*]}"
-    apt-get update -qq
-    ((${#missing[@]})) && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
-fi
+# Installs those of the given packages that are missing; updates the package
+# lists first when anything is to be installed or the i386 architecture is new.
+install_missing() {
+    local package missing=()
+    for package in "$@"; do
+        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||
+            missing+=("$package")
+    done
+    if ((${#missing[@]})) || [[ -v apt_updated ]]; then
+        echo "setup: installing ${missing[*]}"
+        apt-get update -qq
+        unset apt_updated
+        ((${#missing[@]})) && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
+    fi
+    return 0
+}
+install_missing "${packages[@]}"
+
+# Without 32-bit support in the kernel, the 32-bit test programs run under
+# qemu-i386 (scripts/machine.sh: the compilers' binutils test the kernel).
+source "$(dirname "$0")/machine.sh"
+machine_runs_32bit || install_missing qemu-user
 
 if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf8$'; then
     echo "setup: generating ja_JP.UTF-8"
