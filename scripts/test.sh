@@ -79,7 +79,13 @@ stage "sanitizer suite" ctest --preset sanitize
 stage "PE check of Pandrel.auf" /usr/bin/python3 tools/pe_check.py build/win32/Pandrel.auf
 stage "PE check self-test" /usr/bin/python3 tools/pe_check_test.py build/win32/Pandrel.auf
 stage "reproducible Pandrel.auf" rebuild_and_compare_win32
-stage "bounded fuzz run (60 s)" bash tests/fuzz/run.sh 60
+stage "bounded fuzz run, 64-bit build (30 s)" bash tests/fuzz/run.sh 30 fuzz
+if ((runs_32bit)); then
+    stage "bounded fuzz run, 32-bit x87 build (30 s)" bash tests/fuzz/run.sh 30 fuzz32
+else
+    skip "bounded fuzz run, 32-bit x87 build (30 s)" \
+        "$no_32bit_message, and AddressSanitizer's 32-bit memory layout does not fit qemu-i386's"
+fi
 stage_32bit "end-to-end suite and soak, shipped module under wine32" e2e win32
 stage_32bit "end-to-end suite, shipped module, hostile floating-point state" e2e_hostile win32
 if ((!runs_32bit)); then
