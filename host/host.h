@@ -64,13 +64,20 @@ bool RunAction(const std::string& action, std::string* error);
 
 // module_calls.cpp: every call into the module goes through CallModule. With
 // --fp-state the call is made in that floating-point state, and the state
-// must come back unchanged after the call and in every service it reaches.
+// must come back unchanged after the call, in every service it reaches and
+// at every platform call the module makes.
 bool ParseFloatState(const char* text);  // "CONTROL,MXCSR", e.g. "0x0C72,0xF940"
 void EnterModuleCall(const char* callback);
 void LeaveModuleCall(const char* callback);
 void CheckServiceState(const char* service);
+void CheckPlatformCallState(const char* function);
+bool FloatStateChecked();
 bool FloatStateKept();
 std::string FloatStateReport();
+
+// module_imports.cpp: routes every platform call of the loaded module through
+// CheckPlatformCallState; false, with the reason, for an import it cannot.
+bool CheckModulePlatformCalls(HMODULE module, std::string* error);
 
 template <typename Call>
 auto CallModule(const char* callback, Call call) {

@@ -227,7 +227,8 @@ const char usage[] =
     "  --settings FILE.ini    the host's settings file (default pandrel-host.ini)\n"
     "  --no-video             start with no video open\n"
     "  --fp-state CW,MXCSR    call the module with this x87 control word and MXCSR, and\n"
-    "                         check that every call gives them back (exit status 3 if not)\n"
+    "                         check that it has them at every host service and platform\n"
+    "                         call it makes and gives them back (exit status 3 if not)\n"
     "  --script FILE          run the actions in FILE (one per line, # comments), then exit\n"
     "  --actions 'A; B; ...'  run these actions, then exit\n"
     "Without --script or --actions the host runs interactively.\n";
@@ -427,6 +428,11 @@ int main(int argc, char** argv) {
         fprintf(stderr, "cannot load %s or find GetFilterTable in it\n", options.modulePath);
         return 1;
     }
+    std::string error;
+    if (FloatStateChecked() && !CheckModulePlatformCalls(module, &error)) {
+        fprintf(stderr, "cannot check the module's platform calls: %s\n", error.c_str());
+        return 1;
+    }
     FilterTable* filter = CallModule("GetFilterTable", getFilterTable);
     host.filter = filter;
     host.services.isEditing = IsEditing;
@@ -466,7 +472,7 @@ int main(int argc, char** argv) {
     DestroyWindow(host.previewWindow);
     FreeLibrary(module);
     if (!FloatStateKept()) {
-        fprintf(stderr, "the module did not give the floating-point state back: %s\n",
+        fprintf(stderr, "the module did not keep the floating-point state: %s\n",
                 FloatStateReport().c_str());
         return result ? result : 3;
     }

@@ -75,6 +75,8 @@ e2e_hostile() { E2E_BUILD=build/$1 E2E_FP_STATE=$hostile_state E2E_SOAK_STEPS=20
 
 stage "native suite" ctest --preset native
 stage_32bit_linux "native suite, 32-bit x87 build" ctest --preset native32
+stage "native32 compiles the module as Pandrel.auf is compiled" \
+    /usr/bin/python3 tools/codegen_check.py build/native32 build/win32
 stage "sanitizer suite" ctest --preset sanitize
 stage "PE check of Pandrel.auf" /usr/bin/python3 tools/pe_check.py build/win32/Pandrel.auf
 stage "PE check self-test" /usr/bin/python3 tools/pe_check_test.py build/win32/Pandrel.auf

@@ -124,7 +124,7 @@ TEST_F(CaptureTest, AllocationKeepsExistingBuffersWhateverTheHostNowReports) {
 }
 
 TEST_F(CaptureTest, FailedAllocationsLeaveTheBuffersAbsent) {
-    recording::answers().failAllocations = true;
+    recording::answers().failAllAllocations = true;
     AllocateImageBuffers(filter);
     EXPECT_EQ(recording::Calls(),
               (Calls{"getSystemInfo(null)", allocation921600, allocation921600}));
@@ -171,7 +171,7 @@ TEST_P(AllocationSizeTest, ReservesOnlyARepresentablePositiveSize) {
     const LargestSizeCase& c = GetParam();
     fakeHost.maxWidth = c.maxWidth;
     fakeHost.maxHeight = c.maxHeight;
-    recording::answers().failAllocations = true;  // the calls are what counts here
+    recording::answers().failAllAllocations = true;  // the calls are what counts here
     AllocateImageBuffers(filter);
     EXPECT_EQ(recording::Calls(), (Calls{"getSystemInfo(null)"} + c.allocations));
     EXPECT_EQ(frameStore.sourcePixels, nullptr);
@@ -189,11 +189,11 @@ INSTANTIATE_TEST_SUITE_P(
             720,
             {"VirtualAlloc(null, 2764800, 0x1000, 4)", "VirtualAlloc(null, 2764800, 0x1000, 4)"}},
         // Rows as the blit reads them: 641 x 3 = 1923 bytes padded to 1924.
-        LargestSizeCase{"OddWidthRowsPadded",
-                        641,
-                        480,
-                        {"VirtualAlloc(null, 923520, 0x1000, 4)",
-                         "VirtualAlloc(null, 923520, 0x1000, 4)"}},
+        LargestSizeCase{
+            "OddWidthRowsPadded",
+            641,
+            480,
+            {"VirtualAlloc(null, 923520, 0x1000, 4)", "VirtualAlloc(null, 923520, 0x1000, 4)"}},
         LargestSizeCase{
             "LargestRepresentable", 715827881, 1, {allocationLargest, allocationLargest}},
         LargestSizeCase{"PaddedRowOverflow", 715827882, 1, {}},
@@ -477,7 +477,7 @@ TEST_F(CaptureTest, BufferReservedSmallerThanItsStaleHeaderForgetsThatHeader) {
     EXPECT_EQ(recording::Calls().back(), releaseDc);
 
     FreeImageBuffers();
-    recording::answers().failAllocations = true;
+    recording::answers().failAllAllocations = true;
     AllocateImageBuffers(filter);
     EXPECT_EQ(BytesOf(frameStore.filteredInfo), Header{});
 }

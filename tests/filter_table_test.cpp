@@ -9,6 +9,7 @@
 #include "plugin/view_state.h"
 #include "tests/support/fake_host.h"
 #include "tests/support/recording_win32.h"
+#include "ui/window_messages.h"
 
 namespace {
 
@@ -24,12 +25,11 @@ TEST_F(FilterTableTest, TableIsStaticAndFilledAsTheHostExpects) {
     EXPECT_EQ(table->initialHeight, 106);
     EXPECT_STREQ(table->name, "Pandrel");
     // "Pandrel version 0.01(98以降用) by Pelmar" in Shift_JIS.
-    EXPECT_STREQ(table->information,
-                 "Pandrel version 0.01(98\x88\xC8\x8D\x7E\x97\x70) by Pelmar");
-    EXPECT_NE(table->frameProc, nullptr);
+    EXPECT_STREQ(table->information, "Pandrel version 0.01(98\x88\xC8\x8D\x7E\x97\x70) by Pelmar");
+    EXPECT_EQ(table->frameProc, ProcessFrame);
     EXPECT_EQ(table->initProc, InitFilter);
     EXPECT_EQ(table->exitProc, ExitFilter);
-    EXPECT_NE(table->windowProc, nullptr);
+    EXPECT_EQ(table->windowProc, HandleWindowMessage);
 }
 
 TEST_F(FilterTableTest, OptionalFieldsStayZero) {
@@ -57,6 +57,8 @@ TEST_F(FilterTableTest, InitLoadsScreenThenMultiUnclamped) {
 }
 
 TEST_F(FilterTableTest, FreshStoreStartsInCompareModeFitted) {
+    viewState.screen = 2;
+    viewState.multi = 5;
     InitFilter(filter);
     EXPECT_EQ(viewState.screen, 0);
     EXPECT_EQ(viewState.multi, 0);

@@ -78,17 +78,6 @@ struct PaneCase {
 
 void PrintTo(const PaneCase& row, std::ostream* out) { *out << row.name; }
 
-std::string RowName(const ::testing::TestParamInfo<PaneCase>& info) {
-    std::string name;
-    bool wordStart = true;
-    for (const char* c = info.param.name; *c != '\0'; ++c) {
-        const unsigned char letter = static_cast<unsigned char>(*c);
-        if (std::isalnum(letter)) name += wordStart ? static_cast<char>(std::toupper(letter)) : *c;
-        wordStart = !std::isalnum(letter);
-    }
-    return name;
-}
-
 // Checks one row, computed with the thread in `state` (as it is, for null).
 void CheckPaneCase(const PaneCase& row, const ThreadFloatState* state = nullptr) {
     const ClientSplit split =
@@ -263,19 +252,20 @@ class WorkedExampleTest : public ::testing::TestWithParam<PaneCase> {};
 TEST_P(WorkedExampleTest, LayoutMatchesToThePixel) { CheckPaneCase(GetParam()); }
 
 INSTANTIATE_TEST_SUITE_P(ReferenceTable, WorkedExampleTest, ::testing::ValuesIn(kWorkedExamples),
-                         RowName);
+                         RowName<PaneCase>);
 
 class PaneEdgeCaseTest : public ::testing::TestWithParam<PaneCase> {};
 
 TEST_P(PaneEdgeCaseTest, LayoutMatchesToThePixel) { CheckPaneCase(GetParam()); }
 
-INSTANTIATE_TEST_SUITE_P(FitRatios, PaneEdgeCaseTest, ::testing::ValuesIn(kFitRatioCases), RowName);
+INSTANTIATE_TEST_SUITE_P(FitRatios, PaneEdgeCaseTest, ::testing::ValuesIn(kFitRatioCases),
+                         RowName<PaneCase>);
 INSTANTIATE_TEST_SUITE_P(Magnified, PaneEdgeCaseTest, ::testing::ValuesIn(kMagnifiedCases),
-                         RowName);
+                         RowName<PaneCase>);
 INSTANTIATE_TEST_SUITE_P(PictureScales, PaneEdgeCaseTest, ::testing::ValuesIn(kPictureScaleCases),
-                         RowName);
+                         RowName<PaneCase>);
 INSTANTIATE_TEST_SUITE_P(DegenerateAreas, PaneEdgeCaseTest,
-                         ::testing::ValuesIn(kDegenerateAreaCases), RowName);
+                         ::testing::ValuesIn(kDegenerateAreaCases), RowName<PaneCase>);
 
 TEST(ComputePaneLayoutTest, PlacementCountsFromThePaneOrigin) {
     const RECT pane = {100, 50, 420, 156};
@@ -599,6 +589,6 @@ TEST_P(ThreadFloatStateTest, GeometryIsExactAndTheStateIsGivenBack) {
 }
 
 INSTANTIATE_TEST_SUITE_P(CallerStates, ThreadFloatStateTest, ::testing::ValuesIn(threadFloatStates),
-                         StateName);
+                         RowName<ThreadFloatState>);
 
 }  // namespace

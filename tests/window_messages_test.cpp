@@ -439,40 +439,64 @@ const DragRow kDragRows[] = {
 // Whatever floating-point state the host's thread holds, each drag gives the
 // same factors and centre, and the thread gets its state back after the press
 // and after the move (whose repaint lays out the panes too).
-class DragUnderThreadStateTest : public WindowMessagesTest,
-                                 public ::testing::WithParamInterface<ThreadFloatState> {};
+class DragUnderThreadStateTest
+    : public WindowMessagesTest,
+      public ::testing::WithParamInterface<std::tuple<ThreadFloatState, DragRow>> {};
 
 TEST_P(DragUnderThreadStateTest, FactorsAndCentreAreExactAndTheStateIsGivenBack) {
-    const ThreadFloatState* state = &GetParam();
-    for (const DragRow& row : kDragRows) {
-        SCOPED_TRACE(row.name);
-        SetUp();
-        ShowFrame(row.filteredWidth, row.filteredHeight, row.sourceWidth, row.sourceHeight);
-        recording::answers().clientRect = {0, 0, 641, 300};
-        viewState.screen = row.screen;
-        viewState.multi = row.multi;
-        CentreAt(row.centreX, row.centreY);
-        CallIn(state,
-               [&] { return Send(WM_LBUTTONDOWN, leftButton, Point(row.pressX, row.pressY)); });
-        EXPECT_EQ(viewState.dragScaleX, row.scaleX);
-        EXPECT_EQ(viewState.dragScaleY, row.scaleY);
-        recording::Calls().clear();
-        EXPECT_EQ(
-            CallIn(state,
-                   [&] { return Send(WM_MOUSEMOVE, leftButton, Point(row.moveX, row.moveY)); }),
-            0);
-        EXPECT_EQ(viewState.centerX, row.centerX);
-        EXPECT_EQ(viewState.centerY, row.centerY);
-        EXPECT_EQ(viewState.lastMouseX, row.moveX);
-        EXPECT_EQ(viewState.lastMouseY, row.moveY);
-        EXPECT_TRUE(OnlyOneRepaint());
-        EXPECT_TRUE(Drew());
-        TearDown();
-    }
+    const ThreadFloatState* state = &std::get<0>(GetParam());
+    const DragRow& row = std::get<1>(GetParam());
+    ShowFrame(row.filteredWidth, row.filteredHeight, row.sourceWidth, row.sourceHeight);
+    recording::answers().clientRect = {0, 0, 641, 300};
+    viewState.screen = row.screen;
+    viewState.multi = row.multi;
+    CentreAt(row.centreX, row.centreY);
+    CallIn(state, [&] { return Send(WM_LBUTTONDOWN, leftButton, Point(row.pressX, row.pressY)); });
+    EXPECT_EQ(viewState.dragScaleX, row.scaleX);
+    EXPECT_EQ(viewState.dragScaleY, row.scaleY);
+    recording::Calls().clear();
+    EXPECT_EQ(
+        CallIn(state, [&] { return Send(WM_MOUSEMOVE, leftButton, Point(row.moveX, row.moveY)); }),
+        0);
+    EXPECT_EQ(viewState.centerX, row.centerX);
+    EXPECT_EQ(viewState.centerY, row.centerY);
+    EXPECT_EQ(viewState.lastMouseX, row.moveX);
+    EXPECT_EQ(viewState.lastMouseY, row.moveY);
+    EXPECT_TRUE(OnlyOneRepaint());
+    EXPECT_TRUE(Drew());
+}
+
+// The preview's point becomes the centre exactly, in any calling state. The
+// filtered width, beyond float's integers, makes the clamp's conversion of it
+// inexact, which traps in a state that unmasks that exception.
+class PreviewUnderThreadStateTest : public WindowMessagesTest,
+                                    public ::testing::WithParamInterface<ThreadFloatState> {};
+
+TEST_P(PreviewUnderThreadStateTest, PointBecomesTheCentreAndTheStateIsGivenBack) {
+    ShowFrame(64, 48, 64, 48);
+    frameStore.filteredInfo.bmiHeader.biWidth = 16777219;
+    viewState.multi = 2;
+    CallIn(&GetParam(), [&] { return Send(notifyPreviewPress, 0, Point(32000, 20)); });
+    EXPECT_EQ(viewState.centerX, 32000.0f);
+    EXPECT_EQ(viewState.centerY, 20.0f);
+    EXPECT_TRUE(OnlyOneRepaint());
+}
+
+INSTANTIATE_TEST_SUITE_P(CallerStates, PreviewUnderThreadStateTest,
+                         ::testing::ValuesIn(threadFloatStates), RowName<ThreadFloatState>);
+
+void PrintTo(const DragRow& row, std::ostream* out) { *out << row.name; }
+
+std::string StateAndRowName(
+    const ::testing::TestParamInfo<std::tuple<ThreadFloatState, DragRow>>& info) {
+    return Identifier(std::get<0>(info.param).name) + "_" +
+           Identifier(std::get<1>(info.param).name);
 }
 
 INSTANTIATE_TEST_SUITE_P(CallerStates, DragUnderThreadStateTest,
-                         ::testing::ValuesIn(threadFloatStates), StateName);
+                         ::testing::Combine(::testing::ValuesIn(threadFloatStates),
+                                            ::testing::ValuesIn(kDragRows)),
+                         StateAndRowName);
 
 TEST_F(WindowMessagesTest, EveryAppliedMoveRepaints) {
     ShowFrame(360, 288, 720, 576);
@@ -691,49 +715,52 @@ struct SyncRow {
     Calls calls;
 };
 
-TEST_F(WindowMessagesTest, BufferSyncFollowsTheWindowsVisibility) {
-    const Calls allocate = {"isWindowShown(filter)", "getSystemInfo(null)",
-                            "VirtualAlloc(null, 921600, 0x1000, 4)",
-                            "VirtualAlloc(null, 921600, 0x1000, 4)"};
-    const Calls keep = {"isWindowShown(filter)", "getSystemInfo(null)"};
-    const Calls release = {"isWindowShown(filter)", "VirtualFree(sourcePixels, 0, 0x8000)",
-                           "VirtualFree(filteredPixels, 0, 0x8000)"};
-    const SyncRow rows[] = {
-        {"opened, shown, none yet", 1125, 1, false, 1, true, allocate},
-        {"opened, shown, buffers kept", 1125, 1, true, 1, true, keep},
-        {"opened, shown as 2", 1125, 2, false, 1, true, allocate},
-        {"opened, shown as -1", 1125, -1, true, 1, true, keep},
-        {"opened, hidden, buffers kept", 1125, 0, true, 0, true, {"isWindowShown(filter)"}},
-        {"opened, hidden, none", 1125, 0, false, 0, false, {"isWindowShown(filter)"}},
-        {"shown, none yet", 1134, 1, false, 1, true, allocate},
-        {"shown, buffers kept", 1134, 1, true, 1, true, keep},
-        {"hidden, buffers released", 1134, 0, true, 0, false, release},
-        {"hidden, none", 1134, 0, false, 0, false, {"isWindowShown(filter)"}},
-    };
-    for (const SyncRow& row : rows) {
-        SCOPED_TRACE(row.name);
-        SetUp();
-        if (row.buffersBefore) {
-            AllocateImageBuffers(filter);
-            recording::Name(frameStore.sourcePixels, "sourcePixels");
-            recording::Name(frameStore.filteredPixels, "filteredPixels");
-        }
-        uint8_t* const source = frameStore.sourcePixels;
-        frameStore.sourceFrameNumber = 7;
-        fakeHost.windowShown = row.shown;
-        recording::Calls().clear();
-        EXPECT_EQ(Send(row.message), row.result);
-        EXPECT_EQ(recording::Calls(), row.calls);
-        EXPECT_EQ(frameStore.sourceFrameNumber, -1);
-        EXPECT_EQ(frameStore.sourcePixels != nullptr, row.buffersAfter);
-        EXPECT_EQ(frameStore.filteredPixels != nullptr, row.buffersAfter);
-        if (row.buffersBefore && row.buffersAfter) EXPECT_EQ(frameStore.sourcePixels, source);
-        TearDown();
+const Calls allocateBuffers = {"isWindowShown(filter)", "getSystemInfo(null)",
+                               "VirtualAlloc(null, 921600, 0x1000, 4)",
+                               "VirtualAlloc(null, 921600, 0x1000, 4)"};
+const Calls keepBuffers = {"isWindowShown(filter)", "getSystemInfo(null)"};
+const Calls releaseBuffers = {"isWindowShown(filter)", "VirtualFree(sourcePixels, 0, 0x8000)",
+                              "VirtualFree(filteredPixels, 0, 0x8000)"};
+const SyncRow kSyncRows[] = {
+    {"opened, shown, none yet", 1125, 1, false, 1, true, allocateBuffers},
+    {"opened, shown, buffers kept", 1125, 1, true, 1, true, keepBuffers},
+    {"opened, shown as 2", 1125, 2, false, 1, true, allocateBuffers},
+    {"opened, shown as -1", 1125, -1, true, 1, true, keepBuffers},
+    {"opened, hidden, buffers kept", 1125, 0, true, 0, true, {"isWindowShown(filter)"}},
+    {"opened, hidden, none", 1125, 0, false, 0, false, {"isWindowShown(filter)"}},
+    {"shown, none yet", 1134, 1, false, 1, true, allocateBuffers},
+    {"shown, buffers kept", 1134, 1, true, 1, true, keepBuffers},
+    {"hidden, buffers released", 1134, 0, true, 0, false, releaseBuffers},
+    {"hidden, none", 1134, 0, false, 0, false, {"isWindowShown(filter)"}},
+};
+
+void PrintTo(const SyncRow& row, std::ostream* out) { *out << row.name; }
+
+class BufferSyncTest : public WindowMessagesTest, public ::testing::WithParamInterface<SyncRow> {};
+
+TEST_P(BufferSyncTest, FollowsTheWindowsVisibility) {
+    const SyncRow& row = GetParam();
+    if (row.buffersBefore) {
+        AllocateImageBuffers(filter);
+        recording::Name(frameStore.sourcePixels, "sourcePixels");
+        recording::Name(frameStore.filteredPixels, "filteredPixels");
     }
+    uint8_t* const source = frameStore.sourcePixels;
+    frameStore.sourceFrameNumber = 7;
+    fakeHost.windowShown = row.shown;
+    recording::Calls().clear();
+    EXPECT_EQ(Send(row.message), row.result);
+    EXPECT_EQ(recording::Calls(), row.calls);
+    EXPECT_EQ(frameStore.sourceFrameNumber, -1);
+    EXPECT_EQ(frameStore.sourcePixels != nullptr, row.buffersAfter);
+    EXPECT_EQ(frameStore.filteredPixels != nullptr, row.buffersAfter);
+    if (row.buffersBefore && row.buffersAfter) EXPECT_EQ(frameStore.sourcePixels, source);
 }
 
+INSTANTIATE_TEST_SUITE_P(Rows, BufferSyncTest, ::testing::ValuesIn(kSyncRows), RowName<SyncRow>);
+
 TEST_F(WindowMessagesTest, BufferSyncAnswersOneEvenWhenAllocationFails) {
-    recording::answers().failAllocations = true;
+    recording::answers().failAllAllocations = true;
     EXPECT_EQ(Send(notifyVideoOpened), 1);
     EXPECT_EQ(Send(notifyShownOrHidden), 1);
     EXPECT_EQ(frameStore.sourcePixels, nullptr);

@@ -4,8 +4,9 @@
 Reads the PE image without loading it and fails (exit status 1, one line per
 fault) unless the headers, exports, imports, resources and the filter table
 that GetFilterTable returns are exactly what the host and Windows 98 need, and
-unless the code, as i686-w64-mingw32-objdump disassembles it, uses only the
-instructions of the i486 and its x87 unit. With --same-as it also fails unless
+unless the code (.text up to the constructor lists that the linker appends to
+it, as i686-w64-mingw32-objdump disassembles it) consists only of instructions
+of the i486 and its x87 unit, listed below. With --same-as it also fails unless
 a second build is byte-identical.
 
 Usage: pe_check.py MODULE [--same-as OTHER]
@@ -74,35 +75,63 @@ CALLBACK_OFFSETS = {48: "per-frame", 52: "start", 56: "end", 64: "window-message
 POINTER_OFFSETS = [NAME_OFFSET, *CALLBACK_OFFSETS, INFORMATION_OFFSET]
 
 # The code must run on every processor that runs Windows 98, down to the 486DX:
-# instructions that the i486 and its x87 unit lack, by family, with what they
-# need, and how each is recognised.
-OBJDUMP = "i686-w64-mingw32-objdump"
-SIMD_REGISTER = re.compile(r"%(?:[xyz]?mm\d+|k[0-7])\b")
-SIMD_WITHOUT_REGISTERS = re.compile(
-    r"emms|femms|vzero(?:upper|all)|v?(?:ld|st)mxcsr|movnti|[lms]fence|fxsave|fxrstor"
-    r"|prefetch\w*|clflush")
-# 0F 18 to 0F 1F: the long NOP (0F 1F) and the other hint NOPs, endbr32 among them.
-HINT_NOP_OPCODES = {bytes([0x0F, second]) for second in range(0x18, 0x20)}
+# each instruction must be one of the i486 and its x87 unit. Here they are, by
+# mnemonic and grouped as in the processor's manual (the i386's instructions
+# included), spelled as objdump prints them in Intel syntax.
+CONDITIONS = "o no b ae e ne be a s ns p np l ge le g"
+I486_INSTRUCTIONS = {
+    "data transfer": "mov movsx movzx xchg push pop pusha popa pushf popf lea lds les lfs lgs "
+                     "lss xlat cbw cwde cwd cdq lahf sahf in out",
+    "arithmetic": "add adc sub sbb cmp inc dec neg mul imul div idiv daa das aaa aas aam aad",
+    "logic, shifts, bits": "and or xor not test shl shr sar rol ror rcl rcr shld shrd "
+                           "bt bts btr btc bsf bsr",
+    "control transfer": "jmp call ret retf iret enter leave int int3 into bound loop loope "
+                        "loopne jcxz jecxz",
+    "jump on condition": " ".join(f"j{c}" for c in CONDITIONS.split()),
+    "byte set on condition": " ".join(f"set{c}" for c in CONDITIONS.split()),
+    "string": "movs cmps scas lods stos ins outs",
+    "flags": "clc stc cmc cld std cli sti",
+    "system": "lgdt sgdt lidt sidt lldt sldt ltr str lmsw smsw clts arpl lar lsl verr verw hlt",
+    "no operation": "nop",
+    "i486 additions": "bswap xadd cmpxchg invd wbinvd invlpg",
+    "x87 data transfer": "fld fst fstp fild fist fistp fbld fbstp fxch",
+    "x87 arithmetic": "fadd faddp fiadd fsub fsubp fisub fsubr fsubrp fisubr fmul fmulp fimul "
+                      "fdiv fdivp fidiv fdivr fdivrp fidivr fsqrt fscale fprem fprem1 frndint "
+                      "fxtract fabs fchs",
+    "x87 comparison": "fcom fcomp fcompp fucom fucomp fucompp ficom ficomp ftst fxam",
+    "x87 transcendental": "fsin fcos fsincos fptan fpatan f2xm1 fyl2x fyl2xp1",
+    "x87 constants": "fldz fld1 fldpi fldl2t fldl2e fldlg2 fldln2",
+    "x87 control": "finit fninit fclex fnclex fstcw fnstcw fldcw fstenv fnstenv fldenv fsave "
+                   "fnsave frstor fstsw fnstsw fincstp fdecstp ffree fnop fwait",
+}
+I486_MNEMONICS = {m for group in I486_INSTRUCTIONS.values() for m in group.split()}
+# objdump appends the operand size (w: 16-bit, d: 32-bit) to these; the manual
+# lists both sizes under one mnemonic.
+SIZED_MNEMONICS = {"call", "jmp", "ret", "retf", "iret", "enter", "leave", "push", "pop",
+                   "pusha", "popa", "pushf", "popf", "sgdt", "sidt", "lgdt", "lidt"}
+STRING_MNEMONICS = set(I486_INSTRUCTIONS["string"].split())
+# What LOCK may prefix, with a memory destination; elsewhere the i486 faults.
+LOCKABLE_MNEMONICS = {"add", "adc", "and", "btc", "btr", "bts", "cmpxchg", "dec", "inc", "neg",
+                      "not", "or", "sbb", "sub", "xor", "xadd", "xchg"}
+# The words objdump may print in the operands of i486 code: its registers (eiz is
+# objdump's name for a SIB byte without index) and the memory operand sizes.
+I486_OPERAND_WORDS = set(
+    "eax ecx edx ebx esp ebp esi edi ax cx dx bx sp bp si di al cl dl bl ah ch dh bh "
+    "es cs ss ds fs gs st cr0 cr2 cr3 dr0 dr1 dr2 dr3 dr6 dr7 tr3 tr4 tr5 tr6 tr7 eiz "
+    "BYTE WORD DWORD QWORD TBYTE FWORD PTR".split())
+OPERAND_WORD = re.compile(r"\b[A-Za-z]\w*")
+REGISTER_32 = re.compile(r"e(?:[abcd]x|[sd]i|[sb]p)")
+# objdump prints (bad), or ? for a register, where the bytes encode nothing.
+UNDECODABLE = re.compile(r"\(bad\)|\?")
 LEGACY_PREFIXES = bytes([0x26, 0x2E, 0x36, 0x3E, 0x64, 0x65, 0x66, 0x67, 0xF0, 0xF2, 0xF3])
-LATER_INSTRUCTIONS = [
-    ("MMX/SSE/AVX", "an MMX, SSE or AVX unit",
-     lambda i: SIMD_REGISTER.search(i.operands) or SIMD_WITHOUT_REGISTERS.fullmatch(i.mnemonic)),
-    ("CMOVcc", "a Pentium Pro or later", lambda i: re.fullmatch(r"cmov\w+", i.mnemonic)),
-    ("FCMOVcc", "a Pentium Pro or later", lambda i: re.fullmatch(r"fcmov\w+", i.mnemonic)),
-    ("FCOMI/FUCOMI", "a Pentium Pro or later", lambda i: re.fullmatch(r"fu?comip?", i.mnemonic)),
-    ("multi-byte NOP", "a Pentium Pro or later",
-     lambda i: i.code.lstrip(LEGACY_PREFIXES)[:2] in HINT_NOP_OPCODES),
-    ("RDTSC", "a Pentium or later", lambda i: i.mnemonic in ("rdtsc", "rdtscp")),
-    ("CPUID", "a Pentium or later", lambda i: i.mnemonic == "cpuid"),
-    ("CMPXCHG8B", "a Pentium or later", lambda i: i.mnemonic == "cmpxchg8b"),
-    ("FISTTP", "SSE3", lambda i: re.fullmatch(r"fisttp\w*", i.mnemonic)),
-]
-SHOWN_PER_FAMILY = 3
-# Words that objdump prints before the mnemonic.
+# The i386's prefixes, as objdump prints them before the mnemonic; any other word
+# there (bnd, notrack, xacquire, ...) is taken as the mnemonic, and refused.
 PREFIX_WORDS = {"lock", "rep", "repz", "repe", "repnz", "repne", "cs", "ds", "es", "fs", "gs",
-                "ss", "data16", "data32", "addr16", "addr32", "bnd", "notrack"}
+                "ss", "data16", "addr16"}
+SHOWN_PER_FAMILY = 3
+OBJDUMP = "i686-w64-mingw32-objdump"
 INSTRUCTION_LINE = re.compile(r"\s*([0-9a-f]+):\t([0-9a-f ]+?) *\t(.*)")
-Instruction = collections.namedtuple("Instruction", "address code text mnemonic operands")
+Instruction = collections.namedtuple("Instruction", "address code text prefixes mnemonic operands")
 
 
 class Report:
@@ -121,6 +150,9 @@ class Report:
         return condition
 
 
+EXECUTE = pefile.SECTION_CHARACTERISTICS["IMAGE_SCN_MEM_EXECUTE"]
+
+
 def section_of(pe, rva):
     for section in pe.sections:
         size = max(section.Misc_VirtualSize, section.SizeOfRawData)
@@ -131,8 +163,7 @@ def section_of(pe, rva):
 
 def is_executable(pe, rva):
     section = section_of(pe, rva)
-    return section is not None and bool(
-        section.Characteristics & pefile.SECTION_CHARACTERISTICS["IMAGE_SCN_MEM_EXECUTE"])
+    return section is not None and bool(section.Characteristics & EXECUTE)
 
 
 def relocated_rvas(pe):
@@ -454,12 +485,45 @@ def check_filter_table(pe, export_rva, report):
         f"{len(zero_offsets)} other words zero")
 
 
-def disassemble(path):
-    """The instructions of the module's executable sections, as objdump decodes them.
+class CodeLayoutError(Exception):
+    pass
+
+
+def code_addresses(pe):
+    """(first, end) addresses of the module's code: .text up to the constructor and
+    destructor lists that the linker appends to it, each a -1 word, relocated
+    pointers and a 0 word.
+
+    Raises CodeLayoutError unless .text is executable and ends with both lists."""
+    text = next((section for section in pe.sections if section.Name.rstrip(b"\0") == b".text"),
+                None)
+    if text is None or not text.Characteristics & EXECUTE:
+        raise CodeLayoutError("the module has no executable .text section")
+    relocated = relocated_rvas(pe)
+    end = text.VirtualAddress + text.Misc_VirtualSize
+    for _ in ("destructors", "constructors"):
+        terminator = end - 4
+        end = terminator - 4
+        while end in relocated:
+            end -= 4
+        if (end < text.VirtualAddress or terminator in relocated
+                or pe.get_dword_at_rva(terminator) != 0
+                or pe.get_dword_at_rva(end) != 0xFFFFFFFF):
+            raise CodeLayoutError(".text does not end with the constructor and destructor "
+                                  "lists (-1, relocated pointers, 0; twice), so where its code "
+                                  "ends is unknown")
+    image_base = pe.OPTIONAL_HEADER.ImageBase
+    return image_base + text.VirtualAddress, image_base + end
+
+
+def disassemble(path, first, end):
+    """The instructions from address first to end of .text, as objdump decodes them.
 
     Raises OSError when objdump cannot be run or fails."""
-    result = subprocess.run([OBJDUMP, "-d", "-w", path], capture_output=True, text=True,
-                            errors="replace", check=False)
+    # -z: runs of zero bytes too, which objdump would otherwise skip.
+    result = subprocess.run([OBJDUMP, "-d", "-z", "-w", "-M", "intel", "-j", ".text",
+                             f"--start-address={first:#x}", f"--stop-address={end:#x}", path],
+                            capture_output=True, text=True, errors="replace", check=False)
     if result.returncode != 0:
         message = (result.stderr.strip().splitlines() or ["no message"])[-1]
         raise OSError(f"{OBJDUMP} exited with status {result.returncode}: {message}")
@@ -468,45 +532,76 @@ def disassemble(path):
         match = INSTRUCTION_LINE.fullmatch(line)
         if match:
             words = match[3].split()
-            first = 0
-            while first < len(words) - 1 and words[first] in PREFIX_WORDS:
-                first += 1
-            instructions.append(Instruction(int(match[1], 16), bytes.fromhex(match[2]),
-                                            " ".join(words), words[first] if words else "",
-                                            " ".join(words[first + 1:])))
+            first_word = 0
+            while first_word < len(words) - 1 and words[first_word] in PREFIX_WORDS:
+                first_word += 1
+            instructions.append(Instruction(
+                int(match[1], 16), bytes.fromhex(match[2]), " ".join(words),
+                tuple(words[:first_word]), words[first_word] if words else "",
+                " ".join(words[first_word + 1:])))
     return instructions
 
 
+def instruction_fault(instruction):
+    """Why the i486 and its x87 cannot run the instruction as decoded, or None."""
+    mnemonic = instruction.mnemonic
+    if mnemonic[-1:] in ("w", "d") and mnemonic[:-1] in SIZED_MNEMONICS:
+        mnemonic = mnemonic[:-1]
+    operands = instruction.operands
+    if UNDECODABLE.search(instruction.text):
+        return "undecodable bytes (objdump: (bad))"
+    if mnemonic not in I486_MNEMONICS:
+        return f"{instruction.mnemonic}, which the i486 and its x87 lack"
+    if mnemonic == "nop" and instruction.code.lstrip(LEGACY_PREFIXES) != b"\x90":
+        return "multi-byte NOP, which the i486 lacks"
+    if (any(prefix.startswith("rep") for prefix in instruction.prefixes)
+            and mnemonic not in STRING_MNEMONICS):
+        return "rep prefix on a non-string instruction, undefined on the i486"
+    if "lock" in instruction.prefixes and (mnemonic not in LOCKABLE_MNEMONICS
+                                           or "[" not in operands.split(",")[0]):
+        return "lock prefix where the i486 faults"
+    word = next((w for w in OPERAND_WORD.findall(operands) if w not in I486_OPERAND_WORDS), None)
+    if word:
+        return f"operand {word}, which the i486 lacks"
+    if mnemonic == "bswap" and not REGISTER_32.fullmatch(operands):
+        return "bswap of a 16-bit register, undefined on the i486"
+    return None
+
+
 def check_instructions(pe, path, report):
+    for section in pe.sections:
+        name = section.Name.rstrip(b"\0").decode("latin-1")
+        report.expect(name == ".text" or not section.Characteristics & EXECUTE,
+                      f"code: section {name} is executable; the module's code belongs in .text")
     try:
-        instructions = disassemble(path)
+        first, end = code_addresses(pe)
+        instructions = disassemble(path, first, end)
+    except CodeLayoutError as error:
+        report.fail(f"code: {error}")
+        return
     except OSError as error:
         report.fail(f"code: cannot be disassembled: {error}")
         return
-    image_base = pe.OPTIONAL_HEADER.ImageBase
-    execute = pefile.SECTION_CHARACTERISTICS["IMAGE_SCN_MEM_EXECUTE"]
-    for section in pe.sections:
-        start = image_base + section.VirtualAddress
-        end = start + min(section.SizeOfRawData, section.Misc_VirtualSize)
-        name = section.Name.rstrip(b"\0").decode("latin-1")
-        if section.Characteristics & execute and end > start:
-            report.expect(any(start <= i.address < end for i in instructions),
-                          f"code: objdump decoded no instruction in the executable section {name}")
+    covered = first
+    for instruction in instructions:
+        if instruction.address != covered:
+            break
+        covered += len(instruction.code)
+    report.expect(covered == end, f"code: objdump decoded the code from {first:#x} to "
+                                  f"{covered:#x} without a gap, not to its end at {end:#x}")
 
     faults = collections.defaultdict(list)
     for instruction in instructions:
-        family = next((f for f in LATER_INSTRUCTIONS if f[2](instruction)), None)
-        if family:
-            faults[family[0]].append(instruction)
-    for family, needs, _ in LATER_INSTRUCTIONS:
-        found = faults[family]
-        if found:
-            shown = "; ".join(f"{i.address:#x} {i.text}" for i in found[:SHOWN_PER_FAMILY])
-            more = len(found) - SHOWN_PER_FAMILY
-            which = "instructions, which need" if len(found) > 1 else "instruction, which needs"
-            report.fail(f"code: {len(found)} {family} {which} {needs}: {shown}"
-                        f"{f'; and {more} more' if more > 0 else ''}")
-    report.summary.append(f"code: {len(instructions)} instructions, all of the i486 and its x87")
+        fault = instruction_fault(instruction)
+        if fault:
+            faults[fault].append(instruction)
+    for fault, found in faults.items():
+        shown = "; ".join(f"{i.address:#x} {i.text}" for i in found[:SHOWN_PER_FAMILY])
+        more = len(found) - SHOWN_PER_FAMILY
+        report.fail(f"code: {fault}: {len(found)} at {shown}"
+                    f"{f'; and {more} more' if more > 0 else ''}")
+    report.summary.append(f"code: {len(instructions)} instructions in the {end - first:#x} bytes "
+                          f"of .text before its constructor lists, all of the i486 and its x87")
 
 
 def check_module(path):

@@ -93,12 +93,10 @@ void PaintView(FilterTable* filter, EditHandle editHandle, const int16_t* point)
     SetStretchBltMode(dc, COLORONCOLOR);
     const int32_t filteredWidth = frameStore.filteredInfo.bmiHeader.biWidth;
     const int32_t filteredHeight = frameStore.filteredInfo.bmiHeader.biHeight;
-    if (point != nullptr) {
-        viewState.centerX = point[0];
-        viewState.centerY = point[1];
-    }
     const PanCenter center =
-        ClampPanCenter(viewState.centerX, viewState.centerY, filteredWidth, filteredHeight);
+        point != nullptr
+            ? ClampPreviewPoint(point[0], point[1], filteredWidth, filteredHeight)
+            : ClampPanCenter(viewState.centerX, viewState.centerY, filteredWidth, filteredHeight);
     viewState.centerX = center.centerX;
     viewState.centerY = center.centerY;
 

@@ -97,6 +97,12 @@ COMPUTES_UNDER_MODULE_STATE PanCenter ClampCenter(float centerX, float centerY,
     return {ClampCoordinate(centerX, filteredWidth), ClampCoordinate(centerY, filteredHeight)};
 }
 
+// The point's conversion to float is x87 code too.
+COMPUTES_UNDER_MODULE_STATE PanCenter ClampPoint(int16_t x, int16_t y, int32_t filteredWidth,
+                                                 int32_t filteredHeight) {
+    return ClampCenter(x, y, filteredWidth, filteredHeight);
+}
+
 COMPUTES_UNDER_MODULE_STATE PaneLayout LayoutPane(const RECT& pane, PaneAlign align,
                                                   int32_t pictureWidth, int32_t pictureHeight,
                                                   int32_t filteredWidth, int32_t filteredHeight,
@@ -131,6 +137,10 @@ COMPUTES_UNDER_MODULE_STATE PaneLayout LayoutPane(const RECT& pane, PaneAlign al
 PanCenter ClampPanCenter(float centerX, float centerY, int32_t filteredWidth,
                          int32_t filteredHeight) {
     return UnderModuleFloatState(ClampCenter, centerX, centerY, filteredWidth, filteredHeight);
+}
+
+PanCenter ClampPreviewPoint(int16_t x, int16_t y, int32_t filteredWidth, int32_t filteredHeight) {
+    return UnderModuleFloatState(ClampPoint, x, y, filteredWidth, filteredHeight);
 }
 
 ClientSplit SplitClientArea(const RECT& client, int32_t screen) {

@@ -10,15 +10,15 @@
 enum PaneAlign { alignRight, alignLeft, alignCenter };
 
 struct PaneLayout {
-    int32_t xDest;       // destination rectangle, client coordinates
+    int32_t xDest;  // destination rectangle, client coordinates
     int32_t yDest;
     int32_t destWidth;
     int32_t destHeight;
-    int32_t xSrc;        // first picture column shown
-    int32_t ySrc;        // first picture row shown, counted from the bottom row
+    int32_t xSrc;  // first picture column shown
+    int32_t ySrc;  // first picture row shown, counted from the bottom row
     int32_t srcWidth;
     int32_t srcHeight;
-    bool fillPane;       // the destination leaves part of the pane uncovered
+    bool fillPane;  // the destination leaves part of the pane uncovered
 };
 
 struct PanCenter {
@@ -36,7 +36,7 @@ struct ClientSplit {
     bool hasFilteredPane;
 };
 
-// ClampPanCenter and ComputePaneLayout compute under the module's own
+// ClampPanCenter, ClampPreviewPoint and ComputePaneLayout compute under the module's own
 // floating-point state (plugin/float_state.h): their results are the same
 // whatever state the calling thread holds, and it gets that state back.
 
@@ -44,6 +44,10 @@ struct ClientSplit {
 // coordinate becomes 0).
 PanCenter ClampPanCenter(float centerX, float centerY, int32_t filteredWidth,
                          int32_t filteredHeight);
+
+// The pan centre at a point of the host's preview, kept within the picture
+// as ClampPanCenter keeps it.
+PanCenter ClampPreviewPoint(int16_t x, int16_t y, int32_t filteredWidth, int32_t filteredHeight);
 
 // Divides the client area into panes for the view mode (0 compare, 1 source,
 // 2 filtered).

@@ -14,11 +14,11 @@
 #include <vector>
 
 #include "capture/frame_store.h"
+#include "checking/float_registers.h"
 #include "plugin/float_state.h"
 #include "plugin/plugin.h"
 #include "plugin/view_state.h"
-#include "tests/bench/null_win32.h"
-#include "tests/support/module_state.h"
+#include "tests/support/fake_system.h"
 #include "ui/window_messages.h"
 #include "view/paint_view.h"
 #include "view/pane_layout.h"
@@ -55,32 +55,6 @@ namespace {
 const HWND window = reinterpret_cast<HWND>(0x1000);
 const EditHandle edit = reinterpret_cast<EditHandle>(0x5000);
 
-// A host that always has a video open and serves one still frame.
-struct Host {
-    int32_t width = 0;
-    int32_t height = 0;
-    std::vector<uint8_t> displayed;
-};
-
-Host host;
-HostServices services;
-
-int HOSTCALL Yes(EditHandle) { return 1; }
-int HOSTCALL CurrentFrame(EditHandle) { return 1; }
-int HOSTCALL WindowShown(FilterTable*) { return 1; }
-int HOSTCALL LoadSetting(FilterTable*, const char*, int defaultValue) { return defaultValue; }
-int HOSTCALL SaveSetting(FilterTable*, const char*, int) { return 1; }
-
-int HOSTCALL SystemInfo(void*, HostSystemInfo* info) {
-    info->maxWidth = host.width;
-    info->maxHeight = host.height;
-    return 1;
-}
-
-void* HOSTCALL DisplayedPixels(EditHandle, int) { return host.displayed.data(); }
-// Fetching the source picture is the host's work, not the module's.
-int HOSTCALL SourcePixels(EditHandle, int, void*, int) { return 1; }
-
 FrameProcInfo FrameOf(int32_t width, int32_t height) {
     FrameProcInfo info = {};
     info.width = width;
@@ -94,25 +68,15 @@ FrameProcInfo FrameOf(int32_t width, int32_t height) {
 // The module freshly loaded, its buffers reserved for width x height and one
 // frame of that size captured, in compare mode at magnification `multi`.
 FilterTable* LoadWithFrame(int32_t width, int32_t height, int32_t multi) {
-    ReturnModuleToLoadState();
-    host.width = width;
-    host.height = height;
-    host.displayed.assign(static_cast<size_t>(width) * height * 3, 0x5A);
-    services = HostServices{};
-    services.isEditing = Yes;
-    services.getCurrentFrame = CurrentFrame;
-    services.isWindowShown = WindowShown;
-    services.isActive = Yes;
-    services.loadSettingInt = LoadSetting;
-    services.saveSettingInt = SaveSetting;
-    services.getSystemInfo = SystemInfo;
-    services.getDisplayedPixels = DisplayedPixels;
-    services.getSourcePixels = SourcePixels;
-
-    FilterTable* filter = GetFilterTable();
-    filter->services = &services;
-    filter->window = window;
-    null_win32::clientRect = {0, 0, 1280, 720};
+    // A host that always has a video open and serves one still frame;
+    // fetching the source picture is the host's work, not the module's.
+    fake::Reset();
+    fake::host().currentFrame = 1;
+    fake::host().maxWidth = width;
+    fake::host().maxHeight = height;
+    fake::host().displayedPixels.assign(static_cast<size_t>(width) * height * 3, 0x5A);
+    fake::platform().clientRect = {0, 0, 1280, 720};
+    FilterTable* filter = fake::LoadModule(window, nullptr);
     InitFilter(filter);
     HandleWindowMessage(window, notifyVideoOpened, 0, 0, edit, filter);
     FrameProcInfo info = FrameOf(width, height);
@@ -157,9 +121,9 @@ BENCHMARK_CAPTURE(ProcessFrameBench, fixed_cost_1x1, 1, 1)->Unit(benchmark::kNan
 // The bare copy of the same bytes between the same two blocks.
 void FrameCopyBench(benchmark::State& state, int32_t width, int32_t height) {
     LoadWithFrame(width, height, 0);
-    const size_t bytes = host.displayed.size();
+    const size_t bytes = fake::host().displayedPixels.size();
     for (auto _ : state) {
-        memcpy(frameStore.filteredPixels, host.displayed.data(), bytes);
+        memcpy(frameStore.filteredPixels, fake::host().displayedPixels.data(), bytes);
         benchmark::ClobberMemory();
     }
     state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(bytes));
@@ -193,17 +157,37 @@ void BM_ComputePaneLayout(benchmark::State& state) {
 }
 BENCHMARK(BM_ComputePaneLayout)->ArgName("multi")->Arg(0)->Arg(2);
 
-// The switch into the module's floating-point state and back, which every
-// layout, clamp and drag step pays: FNSTENV and FLDENV in 32-bit x87 code,
-// STMXCSR and LDMXCSR in 64-bit code.
+// States of the calling thread: the first is the one every benchmark runs in.
+const struct {
+    const char* name;
+    FloatRegisters registers;
+} callerStates[] = {
+    {"Windows default, precision flag raised", {0x027F, x87PrecisionFlag, 0x1FA0}},
+    {"Windows default, no flags", {0x027F, 0, 0x1F80}},
+    {"64-bit precision, no flags", {0x037F, 0, 0x1F80}},
+};
+
+// The switch into the module's floating-point state and back, around one
+// inexact division as the module's arithmetic does, in each calling state.
+// The switch gives that state back, so each iteration starts in it again.
 void BM_FloatStateSwitch(benchmark::State& state) {
+    const auto& caller = callerStates[state.range(0)];
+    state.SetLabel(caller.name);
+    volatile double one = 1.0, three = 3.0;
+    LoadFloatRegisters(caller.registers);
     for (auto _ : state) {
-        const CallerFloatState caller = EnterModuleFloatState();
-        benchmark::DoNotOptimize(caller);
-        LeaveModuleFloatState(caller);
+        const CallerFloatState saved = EnterModuleFloatState();
+        benchmark::DoNotOptimize(one / three);
+        LeaveModuleFloatState(saved);
     }
+    // The loop's own timing may raise flags; the controls must be the caller's.
+    const FloatRegisters after = ReadFloatRegisters();
+    if (after.x87Control != caller.registers.x87Control ||
+        (after.mxcsr ^ caller.registers.mxcsr) & ~0x3Fu)
+        state.SkipWithError("the switch changed the caller's controls");
+    LoadFloatRegisters(callerStates[0].registers);
 }
-BENCHMARK(BM_FloatStateSwitch);
+BENCHMARK(BM_FloatStateSwitch)->DenseRange(0, 2);
 
 // A drag in the window: each move shifts the centre and repaints.
 void BM_DragMove(benchmark::State& state) {
@@ -301,6 +285,8 @@ int main(int argc, char** argv) {
                                      size.width, size.height)
             ->Unit(benchmark::kMicrosecond);
     }
+    // Every benchmark runs as a Windows host's thread would call the module.
+    LoadFloatRegisters(callerStates[0].registers);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     RatioReporter reporter;

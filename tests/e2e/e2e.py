@@ -30,7 +30,8 @@ MODE_TEXT = ["比較", "ソース", "フィルタ後"]
 # E2E_SOAK_STEPS sets the length of the random soak; E2E_ONLY (names separated
 # by spaces) runs only those runs. E2E_FP_STATE ("CONTROL,MXCSR") makes the
 # host call the module in that floating-point state throughout, and every
-# report must show that each call gave it back.
+# report must show that each call gave it back and that the module's platform
+# calls were checked too.
 SOAK_STEPS = int(os.environ.get("E2E_SOAK_STEPS", "100000"))
 ONLY = os.environ.get("E2E_ONLY", "").split()
 FP_STATE = os.environ.get("E2E_FP_STATE", "")
@@ -166,7 +167,8 @@ def check_checkpoint(run, directory, label, name, view, pictures, results):
     results.check(f"{prefix}: menu structure", menu == MENU, "\n".join(menu))
     if FP_STATE:
         state = report.get("float state", "")
-        kept = re.fullmatch(r"x87 control \S+, MXCSR \S+: [1-9]\d* checks, 0 changed", state)
+        kept = re.fullmatch(r"x87 control \S+, MXCSR \S+: [1-9]\d* checks "
+                            r"\([1-9]\d* at platform calls\), 0 changed", state)
         results.check(f"{prefix}: floating-point state given back", kept, state)
 
     client = (actual.width, actual.height)
@@ -200,7 +202,8 @@ def check_checker(actual, background, blits, results):
 
 def build_runs(work):
     noise = {n: expected.noise_picture(w, h, n) for n, (w, h) in
-             {1: (320, 240), 2: (320, 240), 3: (320, 240), 4: (160, 120)}.items()}
+             {1: (320, 240), 2: (320, 240), 3: (320, 240), 4: (160, 120),
+              5: (240, 180)}.items()}
     same_size = {"source": noise[1], "filtered": noise[2]}
     views = Run("views", ["--source", noise[1], "--filtered", noise[2]], same_size)
     views.checkpoint("compare, fit")
@@ -228,6 +231,27 @@ def build_runs(work):
     sizes.drag(60, 50, 100, 70).checkpoint("drag in the source pane, twice the pixels")
     sizes.drag(200, 50, 220, 60).checkpoint("drag in the filtered pane")
 
+    # Views on rounding edges: each lands on another pixel if that piece of the
+    # module's arithmetic ran in the caller's state (the hostile pass: 24-bit
+    # precision, rounding toward zero). 320 / 240 and 240 / 180 make the
+    # source pane's factor 4/3, which no float or double holds exactly.
+    edges = Run("edges", ["--source", noise[1], "--filtered", noise[5]],
+                {"source": noise[1], "filtered": noise[5]})
+    # Fit: 240 * (320 / 240) is 320 in doubles, 319.99998 truncated to 24 bits.
+    edges.act("resize 700 240", client=(700, 240)).checkpoint("fit, panes 240 high: 320 wide")
+    # Drag factor: 92 / 2 / f32(4/3) makes the centre 96 - 34.5 = 61.5 exactly;
+    # the truncated factor leaves it one float below, on the pixel before.
+    edges.act("resize 480 300; menu x2", client=(480, 300), multi=2).preview_press(96, 72)
+    edges.drag(100, 100, 192, 169, 1).checkpoint("x2, drag in the source pane to centre 61.5")
+    # Layout: 45.375 * 4/3 + 1/2 is 61 in doubles; with 4/3 truncated to 24
+    # bits it stays below 61. The drag by 5/8 in the filtered pane is exact.
+    edges.act("menu x8", multi=8).preview_press(46, 46)
+    edges.drag(300, 100, 305, 105, 1).checkpoint("x8, centre 45.375 in the source pane")
+    # Drag step: 112 + 10 / f32(4/3) rounds to the float 119.5; truncated at
+    # each step it stays below, and the filtered pane shows from column 0.
+    edges.act("menu x1", multi=1).preview_press(112, 84)
+    edges.drag(100, 100, 90, 100, 1).checkpoint("x1, drag in the source pane to centre 119.5")
+
     frames = Run("frames", ["--filtered-size", "160x120"])
     frames.act("save-frames f0").checkpoint("embedded frames, frame 0", "f0")
     frames.act("menu x1; next; save-frames f1", multi=1).checkpoint("next frame, x1", "f1")
@@ -248,7 +272,7 @@ def build_runs(work):
     soak.act(f"random {SOAK_STEPS} 7; show; open; resize 320 106; menu source; menu x3; "
              "menu compare; menu fit; save-frames s", screen=0, multi=0)
     soak.checkpoint(f"after {SOAK_STEPS} random messages, compare, fit", "s")
-    runs = [views, sizes, frames, first, second, clamped, soak]
+    runs = [views, sizes, edges, frames, first, second, clamped, soak]
     return [run for run in runs if run.name in ONLY] if ONLY else runs
 
 

@@ -12,12 +12,12 @@
 #include "capture/frame_store.h"
 #include "plugin/plugin.h"
 #include "plugin/view_state.h"
-#include "tests/fuzz/checked_win32.h"
+#include "tests/support/fake_system.h"
 #include "tests/support/module_state.h"
 #include "ui/menu_ids.h"
 #include "ui/window_messages.h"
 
-using checked::Require;
+using fake::Require;
 
 namespace {
 
@@ -112,110 +112,47 @@ private:
     size_t position_ = 0;
 };
 
-// The host's answers, chosen by the input.
-struct Host {
-    int editing = 1;
-    int active = 1;
-    int windowShown = 1;
-    int currentFrame = 0;
-    int32_t maxWidth = 64;
-    int32_t maxHeight = 48;
-    int screenSetting = 0;
-    int multiSetting = 0;
-    bool displayedMissing = false;
-    const FrameProcInfo* frame = nullptr;  // the record of the ProcessFrame running
-    void* displayed = nullptr;             // what getDisplayedPixels served last
-};
-
-Host host;
-HostServices services;
-
 const HWND window = reinterpret_cast<HWND>(0x1000);
 const HINSTANCE instance = reinterpret_cast<HINSTANCE>(0x4000);
 const EditHandle edit = reinterpret_cast<EditHandle>(0x5000);
+const HDC windowDc = reinterpret_cast<HDC>(0x2000);
+const HMENU windowMenu = reinterpret_cast<HMENU>(0x3000);
+
+// Largest block the fake system grants; bigger requests fail as they may on
+// a real 32-bit system, and stay within the fuzzer's memory limit.
+constexpr size_t largestBlock = 64u << 20;
 
 // Bytes of a picture the host can hold, or -1 when it cannot exist.
 int64_t HostPictureBytes(int32_t width, int32_t height) {
     if (width <= 0 || height <= 0) return -1;
     const int64_t bytes = int64_t{width} * height * 3;
-    return bytes <= (64 << 20) ? bytes : -1;
+    return bytes <= int64_t{largestBlock} ? bytes : -1;
 }
 
-int HOSTCALL IsEditing(EditHandle) { return host.editing; }
-int HOSTCALL GetCurrentFrame(EditHandle) { return host.currentFrame; }
-int HOSTCALL IsWindowShown(FilterTable*) { return host.windowShown; }
-int HOSTCALL IsActive(EditHandle) { return host.active; }
-
-int HOSTCALL LoadSettingInt(FilterTable*, const char* key, int) {
-    return strcmp(key, "Screen") == 0 ? host.screenSetting : host.multiSetting;
-}
-
-int HOSTCALL SaveSettingInt(FilterTable*, const char*, int) { return 1; }
-
-int HOSTCALL GetSystemInfo(void* reserved, HostSystemInfo* info) {
-    Require(reserved == nullptr, "getSystemInfo with a first argument");
-    info->maxWidth = host.maxWidth;
-    info->maxHeight = host.maxHeight;
-    return 1;
-}
-
-// The displayed frame: exactly width x height x 3 bytes, so that a copy of
-// more is an overread. A size that cannot exist gets a one-byte block.
-void* HOSTCALL GetDisplayedPixels(EditHandle, int) {
-    Require(host.frame != nullptr, "getDisplayedPixels outside ProcessFrame");
-    if (host.displayedMissing) return nullptr;
-    free(host.displayed);
-    const int64_t bytes = HostPictureBytes(host.frame->width, host.frame->height);
-    host.displayed = malloc(bytes > 0 ? static_cast<size_t>(bytes) : 1);
-    memset(host.displayed, 0x3C, bytes > 0 ? static_cast<size_t>(bytes) : 1);
-    return host.displayed;
-}
-
-// Writes the whole source picture, as the host does, into the buffer given.
-int HOSTCALL GetSourcePixels(EditHandle, int, void* buffer, int) {
-    Require(host.frame != nullptr, "getSourcePixels outside ProcessFrame");
-    const int64_t bytes = HostPictureBytes(host.frame->sourceWidth, host.frame->sourceHeight);
-    Require(bytes > 0, "getSourcePixels for a picture that cannot exist");
-    Require(static_cast<int64_t>(checked::BlockSize(buffer)) >= bytes,
-            "getSourcePixels into a buffer too small for the picture");
-    memset(buffer, 0xA5, static_cast<size_t>(bytes));
-    return 1;
-}
-
-// The module as freshly loaded, bound to a host with default answers.
+// The module as freshly loaded, bound to a host with default answers, every
+// call watched strictly.
 FilterTable* LoadModule() {
-    ReturnModuleToLoadState();
-    checked::Reset();
-    host = Host{};
-
-    services = HostServices{};
-    services.isEditing = IsEditing;
-    services.getCurrentFrame = GetCurrentFrame;
-    services.isWindowShown = IsWindowShown;
-    services.isActive = IsActive;
-    services.loadSettingInt = LoadSettingInt;
-    services.saveSettingInt = SaveSettingInt;
-    services.getSystemInfo = GetSystemInfo;
-    services.getDisplayedPixels = GetDisplayedPixels;
-    services.getSourcePixels = GetSourcePixels;
-
-    FilterTable* filter = GetFilterTable();
-    filter->services = &services;
-    filter->window = window;
-    filter->instance = instance;
-    return filter;
+    fake::Reset();
+    fake::watch().strict = true;
+    fake::Platform& platform = fake::platform();
+    platform.dc = windowDc;
+    platform.menu = windowMenu;
+    platform.largestBlock = largestBlock;
+    fake::Host& host = fake::host();
+    host.maxWidth = 64;
+    host.maxHeight = 48;
+    return fake::LoadModule(window, instance);
 }
 
 // Gives back what one input allocated, so that no input sees another's memory.
 void ReleaseMemory() {
     FreeImageBuffers();
-    free(host.displayed);
-    host.displayed = nullptr;
+    fake::host().displayedPixels = {};
 }
 
 void StepInit(Input& input, FilterTable* filter) {
-    host.screenSetting = static_cast<int32_t>(input.Word32());
-    host.multiSetting = static_cast<int32_t>(input.Word32());
+    fake::host().settings["Screen"] = static_cast<int32_t>(input.Word32());
+    fake::host().settings["Multi"] = static_cast<int32_t>(input.Word32());
     Require(InitFilter(filter) == 1, "InitFilter result");
 }
 
@@ -233,11 +170,21 @@ void StepFrame(Input& input, FilterTable* filter) {
     info.sourceWidth = sameSize ? info.width : input.Side();
     info.sourceHeight = sameSize ? info.height : input.Side();
     info.editHandle = edit;
+    fake::Host& host = fake::host();
     host.currentFrame = static_cast<int8_t>(input.Byte());
-    host.displayedMissing = input.Byte() % 8 == 0;
-    host.frame = &info;
+    // The displayed frame: exactly width x height x 3 bytes, so that a copy
+    // of more is an overread. A size that cannot exist gets a one-byte block.
+    const bool displayedMissing = input.Byte() % 8 == 0;
+    const int64_t displayedBytes = HostPictureBytes(info.width, info.height);
+    host.displayedPixels = {};
+    if (!displayedMissing)
+        host.displayedPixels.assign(displayedBytes > 0 ? static_cast<size_t>(displayedBytes) : 1,
+                                    0x3C);
+    host.sourceFill = 0xA5;
+    host.sourceBytes = HostPictureBytes(info.sourceWidth, info.sourceHeight);
+    host.frameInProgress = true;
     Require(ProcessFrame(filter, &info) == 1, "ProcessFrame result");
-    host.frame = nullptr;
+    host.frameInProgress = false;
 }
 
 void StepMessage(Input& input, FilterTable* filter) {
@@ -249,23 +196,24 @@ void StepMessage(Input& input, FilterTable* filter) {
 }
 
 void StepAnswers(Input& input) {
+    fake::Host& host = fake::host();
     host.editing = input.Answer();
     host.active = input.Answer();
     host.windowShown = input.Answer();
 }
 
 void StepSystem(Input& input) {
-    host.maxWidth = input.Side();
-    host.maxHeight = input.Side();
-    checked::platform().failingAllocations = input.Byte();
-    checked::platform().clientRect = {0, 0, input.ClientSide(), input.ClientSide()};
+    fake::host().maxWidth = input.Side();
+    fake::host().maxHeight = input.Side();
+    fake::platform().failingAllocations = input.Byte();
+    fake::platform().clientRect = {0, 0, input.ClientSide(), input.ClientSide()};
 }
 
 // What must hold after every step, whatever happened in it.
 void CheckInvariants(int paintsBefore, int drawingPaintsBefore) {
-    const checked::Platform& platform = checked::platform();
-    Require(checked::LiveBlocks() <= 2, "more than the two buffers allocated");
-    Require(checked::LiveBlocks() ==
+    const fake::Platform& platform = fake::platform();
+    Require(fake::LiveBlocks() <= 2, "more than the two buffers allocated");
+    Require(fake::LiveBlocks() ==
                 (frameStore.sourcePixels != nullptr) + (frameStore.filteredPixels != nullptr),
             "a buffer leaked");
     Require(platform.openDcs == 0, "a DC was not released");
@@ -273,20 +221,20 @@ void CheckInvariants(int paintsBefore, int drawingPaintsBefore) {
     const BITMAPINFOHEADER& filtered = frameStore.filteredInfo.bmiHeader;
     if (frameStore.sourcePixels != nullptr) {
         Require(BlitBytes(source.biWidth, source.biHeight) <=
-                    static_cast<int64_t>(checked::BlockSize(frameStore.sourcePixels)),
+                    static_cast<int64_t>(fake::BlockSize(frameStore.sourcePixels)),
                 "source header outgrew its buffer");
     }
     if (frameStore.filteredPixels != nullptr) {
         Require(BlitBytes(filtered.biWidth, filtered.biHeight) <=
-                    static_cast<int64_t>(checked::BlockSize(frameStore.filteredPixels)),
+                    static_cast<int64_t>(fake::BlockSize(frameStore.filteredPixels)),
                 "filtered header outgrew its buffer");
     }
-    if (platform.paints > paintsBefore) {
+    if (platform.titles > paintsBefore) {
         Require(viewState.screen >= 0 && viewState.screen <= 2, "screen out of 0..2 after a paint");
         Require(viewState.multi >= 0 && viewState.multi <= maxMulti,
                 "multi out of 0..10 after a paint");
     }
-    if (platform.drawingPaints > drawingPaintsBefore) {
+    if (platform.stretchModes > drawingPaintsBefore) {
         Require(
             viewState.centerX >= 0.0f && viewState.centerX <= static_cast<float>(filtered.biWidth),
             "centerX outside the filtered picture after a drawing paint");
@@ -302,8 +250,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FilterTable* filter = LoadModule();
     Input input(data, size);
     while (!input.empty()) {
-        const int paintsBefore = checked::platform().paints;
-        const int drawingPaintsBefore = checked::platform().drawingPaints;
+        const int paintsBefore = fake::platform().titles;
+        const int drawingPaintsBefore = fake::platform().stretchModes;
         switch (input.Byte() % 6) {
             case 0:
                 StepInit(input, filter);

@@ -1,5 +1,5 @@
-// A host for the native tests: its service slots answer what the test sets
-// and log their calls into the recording layer's log, so that one sequence
+// The host of the native tests: the fake host, whose service slots answer what
+// the test sets and log their calls with the platform's, so that one sequence
 // shows platform and host calls in order.
 #pragma once
 
@@ -10,26 +10,16 @@
 #include <vector>
 
 #include "plugin/host_interface.h"
+#include "tests/support/fake_system.h"
 
-struct FakeHost {
-    int editing = 1;
-    int active = 1;
-    int windowShown = 1;
-    int currentFrame = 0;
-    int32_t maxWidth = 640;
-    int32_t maxHeight = 480;
-    std::map<std::string, int> settings;
-    std::vector<uint8_t> displayedPixels;  // what getDisplayedPixels serves
-    uint8_t sourceFill = 0x5A;             // getSourcePixels writes this byte...
-    size_t sourceBytes = 0;                // ...this many times
-};
+using FakeHost = fake::Host;
 
-extern FakeHost fakeHost;
+extern FakeHost& fakeHost;
 
 // Handles the tests see in the log under these names.
-extern const HWND testWindow;     // "window"
-extern const HDC testDc;          // "dc"
-extern const HMENU testMenu;      // "menu"
+extern const HWND testWindow;         // "window"
+extern const HDC testDc;              // "dc"
+extern const HMENU testMenu;          // "menu"
 extern const HINSTANCE testInstance;  // "instance"
 extern const EditHandle testEdit;     // "edit"
 

@@ -1,42 +1,32 @@
-// Test side of the recording Win32 layer: every platform call the module
+// Test side of the fake platform: every platform and host call the module
 // makes is logged in order, with its arguments, as one line of text; handles
-// and buffers print under the names a test gives them.
+// and buffers print under the names a test gives them. Every call out must be
+// made in the test's own floating-point state, and a call that is not fails
+// the test.
 #pragma once
 
 #include <string>
 #include <vector>
 
-#include "win32/platform.h"
+#include "tests/support/fake_system.h"
 
 namespace recording {
 
-struct Answers {
-    RECT clientRect = {0, 0, 320, 106};
-    HMENU menu = nullptr;        // what GetMenu and LoadMenuA return
-    HDC dc = nullptr;            // what GetDC returns
-    bool failAllocations = false;
-};
+using Answers = fake::Platform;
 
-// Clears the log, the names and the answers.
+// Clears the log, the names and the answers, and starts watching.
 void Reset();
 
-std::vector<std::string>& Calls();
-Answers& answers();
+inline std::vector<std::string>& Calls() { return fake::Calls(); }
+inline Answers& answers() { return fake::platform(); }
+inline void Name(const void* pointer, const std::string& name) { fake::Name(pointer, name); }
+inline std::string Format(const void* pointer) { return fake::Format(pointer); }
+inline void Log(const std::string& line) { fake::Log(line); }
+inline std::vector<MENUITEMINFO98A>& MenuItemRecords() { return fake::MenuItemRecords(); }
+inline size_t LiveAllocations() { return fake::LiveBlocks(); }
 
-// Prints `pointer` as `name` in the log from now on.
-void Name(const void* pointer, const std::string& name);
-
-// The log line of a value as the recorder prints it.
-std::string Format(const void* pointer);
-
-// Appends a line to the log; the fake host logs its calls with it too.
-void Log(const std::string& line);
-
-// The record of every SetMenuItemInfoA call, as far as its Windows 98 form
-// reaches, in call order.
-std::vector<MENUITEMINFO98A>& MenuItemRecords();
-
-// Live allocations made through VirtualAlloc, with their sizes.
-size_t LiveAllocations();
+// Requires every call out from now on to find the thread in its present
+// floating-point state; a test that changes the state calls this after.
+inline void ExpectCallerFloatState() { fake::ExpectCallerFloatState(); }
 
 }  // namespace recording

@@ -16,6 +16,9 @@ struct ThreadFloatState {
     const char* name;
     uint16_t x87Control;
     uint32_t mxcsr;
+    // A caller's earlier arithmetic nearly always leaves the precision flag
+    // raised; a fresh thread has none.
+    uint16_t x87Flags = x87PrecisionFlag;
 };
 
 // Windows' default first; then other precisions, rounding modes, unmasked
@@ -24,10 +27,18 @@ extern const std::vector<ThreadFloatState> threadFloatStates;
 
 void PrintTo(const FloatRegisters& registers, std::ostream* out);
 void PrintTo(const ThreadFloatState& state, std::ostream* out);
-std::string StateName(const ::testing::TestParamInfo<ThreadFloatState>& info);
 
-// Puts the thread into `state`, with the x87 precision flag raised as a
-// caller's earlier arithmetic would leave it.
+// The words of `name` capitalised and joined, as a test's name takes them.
+std::string Identifier(const char* name);
+
+// Names a parameterized test after its row's `name`.
+template <typename Row>
+std::string RowName(const ::testing::TestParamInfo<Row>& info) {
+    return Identifier(info.param.name);
+}
+
+// Puts the thread into `state`; every call out of the module
+// must find the thread in it from now on.
 void SetThreadFloatState(const ThreadFloatState& state);
 // Returns the thread to the state it had before the first SetThreadFloatState.
 void RestoreThreadFloatState();
