@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what the build and the tests need (Debian 12, as root): the i386
-# architecture first, for wine32 and the 32-bit test build; then the packages,
-# and the Japanese locale that Wine needs for code page 932.
+# architecture first, for wine32 and the 32-bit test build; then the packages
+# (and qemu-user where the kernel does not run 32-bit programs), and the
+# Japanese locale that Wine needs for code page 932.
 set -euo pipefail
 
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
@@ -18,15 +19,19 @@ packages=(
     python3-pefile imagemagick zip unzip
 )
 
-missing=()
-for package in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||
-        missing+=("$package")
-done
+# Installs those of the given packages that are missing; updates the package
+# lists first when anything is to be installed or the i386 architecture is new.
 # apt's and debconf's messages go to a log, shown only if the installation fails.
-if ((${#missing[@]})) || [[ -v apt_updated ]]; then
+install_missing() {
+    local package missing=()
+    for package in "$@"; do
+        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||
+            missing+=("$package")
+    done
+    ((${#missing[@]})) || [[ -v apt_updated ]] || return 0
     echo "setup: installing what the build and the stand-in host need (once, a few minutes):" \
         "${missing[*]}"
+    local log
     log=$(mktemp /tmp/pandrel-setup.XXXXXX.log)
     if ! { apt-get update -qq && { ((${#missing[@]} == 0)) ||
         DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}"; }; } >"$log" 2>&1; then
@@ -34,8 +39,15 @@ if ((${#missing[@]})) || [[ -v apt_updated ]]; then
         echo "setup: the installation failed; its log is $log" >&2
         exit 1
     fi
+    unset apt_updated
     rm -f "$log"
-fi
+}
+install_missing "${packages[@]}"
+
+# Without 32-bit support in the kernel, the 32-bit test programs run under
+# qemu-i386 (scripts/machine.sh: the compilers' binutils test the kernel).
+source "$(dirname "$0")/machine.sh"
+machine_runs_32bit || install_missing qemu-user
 
 if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf8$'; then
     echo "setup: generating ja_JP.UTF-8"

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up the machine, builds every configuration and runs every test and
-# check. Stages that run 32-bit code are skipped, and counted as skipped, on a
-# machine that does not run 32-bit programs. Exits nonzero if anything fails.
+# check. On a machine that does not run 32-bit programs, the 32-bit Linux test
+# programs run under qemu-i386, and the stages that run 32-bit code under Wine
+# are skipped, and counted as skipped. Exits nonzero if anything fails.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
@@ -28,16 +29,31 @@ stage() {
     fi
 }
 
-# A stage that runs 32-bit x86 code.
+skip() {
+    echo
+    echo "== $1"
+    echo "$2"
+    skipped=$((skipped + 1))
+}
+
+# A stage that runs 32-bit x86 code under Wine, which does not start under
+# qemu-i386.
 stage_32bit() {
     if ((runs_32bit)); then
         stage "$@"
     else
-        echo
-        echo "== $1"
-        echo "$no_32bit_message"
-        skipped=$((skipped + 1))
+        skip "$1" "$no_32bit_message, and Wine does not start under qemu-i386"
     fi
+}
+
+# A stage that runs 32-bit x86 Linux programs: under qemu-i386 where the
+# kernel does not run them (the set-up installs it, the build gives it to the
+# tests).
+stage_32bit_linux() {
+    local name=$1
+    shift
+    ((runs_32bit)) || name+=", emulated by ${i386_emulator[0]}"
+    stage "$name" "$@"
 }
 
 # A second build in another directory must give the same bytes.
@@ -58,14 +74,20 @@ e2e() { E2E_BUILD=build/$1 bash tests/e2e/run_e2e.sh; }
 e2e_hostile() { E2E_BUILD=build/$1 E2E_FP_STATE=$hostile_state E2E_SOAK_STEPS=20000 bash tests/e2e/run_e2e.sh; }
 
 stage "native suite" ctest --preset native
-stage_32bit "native suite, 32-bit x87 build" ctest --preset native32
+stage_32bit_linux "native suite, 32-bit x87 build" ctest --preset native32
 stage "native32 compiles the module as Pandrel.auf is compiled" \
     /usr/bin/python3 tools/codegen_check.py build/native32 build/win32
 stage "sanitizer suite" ctest --preset sanitize
 stage "PE check of Pandrel.auf" /usr/bin/python3 tools/pe_check.py build/win32/Pandrel.auf
 stage "PE check self-test" /usr/bin/python3 tools/pe_check_test.py build/win32/Pandrel.auf
 stage "reproducible Pandrel.auf" rebuild_and_compare_win32
-stage "bounded fuzz run (60 s)" bash tests/fuzz/run.sh 60
+stage "bounded fuzz run, 64-bit build (30 s)" bash tests/fuzz/run.sh 30 fuzz
+if ((runs_32bit)); then
+    stage "bounded fuzz run, 32-bit x87 build (30 s)" bash tests/fuzz/run.sh 30 fuzz32
+else
+    skip "bounded fuzz run, 32-bit x87 build (30 s)" \
+        "$no_32bit_message, and AddressSanitizer's 32-bit memory layout does not fit qemu-i386's"
+fi
 stage_32bit "end-to-end suite and soak, shipped module under wine32" e2e win32
 stage_32bit "end-to-end suite, shipped module, hostile floating-point state" e2e_hostile win32
 if ((!runs_32bit)); then

@@ -1,4 +1,4 @@
-// Times drag repaints of the built module in a real window (under wine64):
+// Times drag repaints of the built module in a real window (under Wine):
 // one 1920 x 1080 frame captured, compare mode at x2 in a 1280 x 720 client,
 // then many mouse moves with the left button held, each of which repaints
 // both panes. The same run times bare StretchDIBits calls of the same
@@ -6,6 +6,8 @@
 // also sets the window title, the blits together with that title too.
 //
 // Usage: wine_bench [path of Pandrel.auf] [moves per round]
+// The module is by default that of the same build: build/win32 (wine32) or
+// build/win64 (wine64).
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -141,7 +143,12 @@ HWND CreateHostWindow() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const char* modulePath = argc > 1 ? argv[1] : "build/win64/Pandrel.auf";
+#if defined(_WIN64)
+    const char* defaultModule = "build/win64/Pandrel.auf";
+#else
+    const char* defaultModule = "build/win32/Pandrel.auf";
+#endif
+    const char* modulePath = argc > 1 ? argv[1] : defaultModule;
     const int moves = argc > 2 ? atoi(argv[2]) : 1000;
     const HMODULE module = LoadLibraryA(modulePath);
     if (module == nullptr) {

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Writes the fuzzer's seed corpus: a few short sessions in the input format
-of module_fuzzer.cpp (an opcode byte per step, then its operands)."""
+of module_fuzzer.cpp (an opcode byte per step, then its operands, then the
+calling floating-point state in the steps that call the module)."""
 import pathlib
 import struct
 
@@ -9,6 +10,9 @@ WM_PAINT, WM_COMMAND, WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP, WM_RBUTTONUP, 
 OPENED, CLOSED, ATTACH_MENU, SHOWN_OR_HIDDEN, REPAINT, PREVIEW_PRESS, PREVIEW_RELEASE, PREVIEW_MOVE = range(7, 15)
 CLIENT_TABLE = [0, 1, 2, 3, 4, 5, 106, 320, 720, 1280, 32767, 1 << 27, 2**31 - 1]
 ANSWER_TABLE = [1, 1, 0, 2, -1, -2**31]
+PRECISION_BITS = {53: 0, 24: 1, 64: 2}
+# Exception bits, the same for the x87 unit and the MXCSR.
+INVALID, DENORMAL, ZERO_DIVIDE, OVERFLOW, UNDERFLOW, PRECISION = (1 << k for k in range(6))
 
 
 def side(value):
@@ -35,20 +39,39 @@ def command(id_):
     return b"\x02" + bytes([id_ - 32771]) + half(0)
 
 
-def init(screen, multi):
-    return bytes([INIT]) + struct.pack("<ii", screen, multi)
+def caller_state(precision=53, rounding=0, mxcsr_rounding=0, flush_to_zero=False,
+                 denormals_are_zero=False, x87_unmasked=0, x87_flags=0, mxcsr_unmasked=0,
+                 mxcsr_flags=0):
+    """The calling thread's state; rounding 0 nearest, 1 down, 2 up, 3 toward zero.
+    The defaults are Windows' default state."""
+    modes = (PRECISION_BITS[precision] | rounding << 2 | mxcsr_rounding << 4 |
+             flush_to_zero << 6 | denormals_are_zero << 7)
+    return bytes([modes, x87_unmasked, x87_flags, mxcsr_unmasked, mxcsr_flags])
 
 
-def frame(width, height, source_width=None, source_height=None, number=1, displayed=True):
+DEFAULT_STATE = caller_state()
+assert DEFAULT_STATE == bytes(5)
+
+
+def init(screen, multi, state=DEFAULT_STATE):
+    return bytes([INIT]) + struct.pack("<ii", screen, multi) + state
+
+
+def exit_(state=DEFAULT_STATE):
+    return bytes([EXIT]) + state
+
+
+def frame(width, height, source_width=None, source_height=None, number=1, displayed=True,
+          state=DEFAULT_STATE):
     same = source_width is None
     data = bytes([FRAME]) + side(width) + side(height) + bytes([1 if same else 0])
     if not same:
         data += side(source_width) + side(source_height)
-    return data + bytes([number & 0xFF, 1 if displayed else 0])
+    return data + bytes([number & 0xFF, 1 if displayed else 0]) + state
 
 
-def message(kind, w_param=point(0, 0), l_param=point(0, 0)):
-    return bytes([MESSAGE, kind]) + w_param + l_param
+def message(kind, w_param=point(0, 0), l_param=point(0, 0), state=DEFAULT_STATE):
+    return bytes([MESSAGE, kind]) + w_param + l_param + state
 
 
 def answers(editing, active, shown):
@@ -71,7 +94,7 @@ SEEDS = {
         message(WM_MOUSEMOVE, point(1, 0), point(30, 20)), message(WM_MOUSEWHEEL, point(0, -120)),
         message(WM_RBUTTONUP), message(PREVIEW_PRESS, l_param=point(40, 30)),
         message(PREVIEW_MOVE, l_param=point(-7, 300)), message(PREVIEW_RELEASE),
-        message(CLOSED), bytes([EXIT])),
+        message(CLOSED), exit_()),
     "resized_by_filter": session(
         system(96, 96, 0, 640, 480), message(OPENED), frame(40, 30, 80, 60, number=3),
         message(WM_COMMAND, command(32777)), message(WM_LBUTTONDOWN, l_param=point(100, 50)),
@@ -92,10 +115,27 @@ SEEDS = {
     "settings_out_of_range": session(
         init(7, -3), message(ATTACH_MENU), message(WM_PAINT), answers(0, 1, 1),
         message(WM_COMMAND, command(32784)), answers(2, 0, 1), message(OPENED), frame(50, 50),
-        message(WM_MOUSEWHEEL, point(0, 0)), bytes([EXIT])),
+        message(WM_MOUSEWHEEL, point(0, 0)), exit_()),
     "settings_extremes": session(
         init(2**31 - 1, -2**31), message(WM_RBUTTONUP), message(WM_MOUSEWHEEL, point(0, -120)),
         init(-2**31, 2**31 - 1), message(WM_RBUTTONUP), message(WM_MOUSEWHEEL, point(0, 120))),
+    "caller_states": session(
+        init(0, 0, caller_state(precision=24, rounding=3)), message(ATTACH_MENU),
+        message(OPENED, state=caller_state(precision=64, x87_flags=PRECISION)),
+        frame(64, 48, state=caller_state(x87_unmasked=INVALID | ZERO_DIVIDE | OVERFLOW,
+                                         x87_flags=PRECISION)),
+        message(WM_COMMAND, command(32777), state=caller_state(
+            mxcsr_rounding=3, flush_to_zero=True, denormals_are_zero=True,
+            mxcsr_unmasked=INVALID | ZERO_DIVIDE | OVERFLOW, mxcsr_flags=0x3F)),
+        message(WM_LBUTTONDOWN, l_param=point(10, 10), state=caller_state(precision=24)),
+        message(WM_MOUSEMOVE, point(1, 0), point(31, 17), state=caller_state(
+            precision=24, rounding=3, mxcsr_rounding=3, x87_unmasked=INVALID | ZERO_DIVIDE |
+            OVERFLOW, x87_flags=PRECISION, mxcsr_unmasked=INVALID | ZERO_DIVIDE | OVERFLOW)),
+        message(WM_MOUSEWHEEL, point(0, -120), state=caller_state(rounding=1, mxcsr_rounding=2)),
+        message(PREVIEW_PRESS, l_param=point(40, 30), state=caller_state(
+            precision=24, rounding=2, x87_unmasked=0x3F, mxcsr_unmasked=0x3F)),
+        message(WM_PAINT, state=caller_state(precision=64, rounding=3, x87_flags=0x3F)),
+        message(CLOSED), exit_(caller_state(precision=24, x87_unmasked=PRECISION))),
 }
 
 corpus = pathlib.Path(__file__).resolve().parent / "corpus"

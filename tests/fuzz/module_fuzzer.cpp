@@ -1,15 +1,18 @@
 // Feeds the module random sequences of host callbacks and window messages,
-// against a host whose every answer the input chooses, and checks after each
-// step what must hold whatever the host and the user do.
+// against a host whose every answer the input chooses, each made with the
+// calling thread in a floating-point state the input chooses, and checks
+// after each step what must hold whatever the host and the user do.
 //
 // Input: a sequence of steps, each an opcode byte followed by its operands
-// (see the Step* functions); a read past the end gives zeros.
+// (see the Step* functions), the calling state last in each step that calls
+// the module; a read past the end gives zeros.
 
 #include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
 
 #include "capture/frame_store.h"
+#include "checking/float_registers.h"
 #include "plugin/plugin.h"
 #include "plugin/view_state.h"
 #include "tests/support/fake_system.h"
@@ -106,6 +109,27 @@ public:
         }
     }
 
+    // The calling thread's floating-point state: x87 precision and rounding,
+    // MXCSR rounding, flush-to-zero and denormals-are-zero, then for each
+    // unit the exceptions unmasked and the flags already raised. An x87 flag
+    // is raised only where its exception is masked: an unmasked one raised
+    // is pending, a trap due at the next x87 arithmetic whoever runs it.
+    // Zeros give Windows' default state.
+    FloatRegisters CallerState() {
+        static const uint16_t precision[] = {0x0200, 0x0000, 0x0300, 0x0200};  // 53, 24, 64 bits
+        const uint8_t modes = Byte();
+        const uint8_t x87Unmasked = Byte() & 0x3F;
+        const uint8_t x87Flags = Byte() & 0x3F & ~x87Unmasked;
+        const uint8_t mxcsrUnmasked = Byte() & 0x3F;
+        const uint8_t mxcsrFlags = Byte() & 0x3F;
+        const uint16_t x87Control = static_cast<uint16_t>(
+            0x0040 | precision[modes & 3] | (modes >> 2 & 3) << 10 | (0x3F & ~x87Unmasked));
+        const uint32_t mxcsr = uint32_t{(modes >> 4) & 3u} << 13 | (modes & 0x40 ? 0x8000 : 0) |
+                               (modes & 0x80 ? 0x40 : 0) | uint32_t{0x3Fu & ~mxcsrUnmasked} << 7 |
+                               mxcsrFlags;
+        return {x87Control, x87Flags, mxcsr};
+    }
+
 private:
     const uint8_t* data_;
     size_t size_;
@@ -124,8 +148,9 @@ constexpr size_t largestBlock = 64u << 20;
 
 // Bytes of a picture the host can hold, or -1 when it cannot exist.
 int64_t HostPictureBytes(int32_t width, int32_t height) {
-    if (width <= 0 || height <= 0 || width > int64_t{largestBlock} / 3 / height) return -1;
-    return int64_t{width} * height * 3;
+    if (width <= 0 || height <= 0) return -1;
+    const int64_t pixels = int64_t{width} * height;
+    return pixels <= int64_t{largestBlock / 3} ? pixels * 3 : -1;
 }
 
 // The module as freshly loaded, bound to a host with default answers, every
@@ -143,6 +168,25 @@ FilterTable* LoadModule() {
     return fake::LoadModule(window, instance);
 }
 
+// Makes `call` to the module with the thread in the state the input chooses,
+// requiring that state at every call out and on return, and returns to the
+// harness's own state before anything else runs: the caller's unmasked
+// exceptions would trap in the harness's arithmetic.
+template <typename Call>
+int CallModule(Input& input, Call&& call) {
+    const FloatRegisters state = input.CallerState();
+    FloatStateCheck& check = fake::watch().floatState;
+    LoadFloatRegisters(state);
+    fake::ExpectCallerFloatState();
+    check.keptBits = calleeKeptFloatBits;
+    const int result = call();
+    const bool givenBack = CheckFloatState(check, "on return");
+    LoadFloatRegisters(fake::ownFloatState);
+    fake::watch().floatStateArmed = false;
+    Require(givenBack, check.lastChange);
+    return result;
+}
+
 // Gives back what one input allocated, so that no input sees another's memory.
 void ReleaseMemory() {
     FreeImageBuffers();
@@ -152,11 +196,11 @@ void ReleaseMemory() {
 void StepInit(Input& input, FilterTable* filter) {
     fake::host().settings["Screen"] = static_cast<int32_t>(input.Word32());
     fake::host().settings["Multi"] = static_cast<int32_t>(input.Word32());
-    Require(InitFilter(filter) == 1, "InitFilter result");
+    Require(CallModule(input, [&] { return InitFilter(filter); }) == 1, "InitFilter result");
 }
 
-void StepExit(FilterTable* filter) {
-    Require(ExitFilter(filter) == 1, "ExitFilter result");
+void StepExit(Input& input, FilterTable* filter) {
+    Require(CallModule(input, [&] { return ExitFilter(filter); }) == 1, "ExitFilter result");
     Require(frameStore.sourcePixels == nullptr && frameStore.filteredPixels == nullptr,
             "buffers left after ExitFilter");
 }
@@ -182,7 +226,8 @@ void StepFrame(Input& input, FilterTable* filter) {
     host.sourceFill = 0xA5;
     host.sourceBytes = HostPictureBytes(info.sourceWidth, info.sourceHeight);
     host.frameInProgress = true;
-    Require(ProcessFrame(filter, &info) == 1, "ProcessFrame result");
+    Require(CallModule(input, [&] { return ProcessFrame(filter, &info); }) == 1,
+            "ProcessFrame result");
     host.frameInProgress = false;
 }
 
@@ -190,7 +235,9 @@ void StepMessage(Input& input, FilterTable* filter) {
     const UINT message = input.Message();
     const WPARAM wParam = static_cast<WPARAM>(input.Param());
     const LPARAM lParam = static_cast<LPARAM>(input.Param());
-    const int result = HandleWindowMessage(window, message, wParam, lParam, edit, filter);
+    const int result = CallModule(input, [&] {
+        return HandleWindowMessage(window, message, wParam, lParam, edit, filter);
+    });
     Require(result == 0 || result == 1, "HandleWindowMessage result");
 }
 
@@ -256,7 +303,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 StepInit(input, filter);
                 break;
             case 1:
-                StepExit(filter);
+                StepExit(input, filter);
                 break;
             case 2:
                 StepFrame(input, filter);

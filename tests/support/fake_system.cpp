@@ -11,6 +11,9 @@
 #include "tests/support/module_state.h"
 
 namespace fake {
+
+const FloatRegisters ownFloatState = ReadFloatRegisters();
+
 namespace {
 
 Platform platformState;
@@ -22,11 +25,27 @@ std::vector<MENUITEMINFO98A> menuItemRecords;
 std::map<const void*, std::string> names;
 std::map<const void*, size_t> blocks;
 
-// Every call out starts here: the caller's floating-point state must be back.
-void Enter(const char* function) {
-    if (watchState.floatStateArmed && !CheckFloatState(watchState.floatState, function))
-        Require(false, watchState.floatState.lastChange);
-}
+// Every call out is one: the caller's floating-point state must be back. The
+// fake then runs in the harness's own state, as a caller's state with an
+// unmasked exception pending would trap at its next x87 arithmetic, and gives
+// the module the state it found when it returns.
+class CallOut {
+public:
+    explicit CallOut(const char* function) : armed_(watchState.floatStateArmed) {
+        if (!armed_) return;
+        if (!CheckFloatState(watchState.floatState, function))
+            Require(false, watchState.floatState.lastChange);
+        found_ = ReadFloatRegisters();
+        LoadFloatRegisters(ownFloatState);
+    }
+    ~CallOut() {
+        if (armed_) LoadFloatRegisters(found_);
+    }
+
+private:
+    bool armed_;
+    FloatRegisters found_ = {};
+};
 
 const char* P(const void* pointer) {
     static std::string slots[16];
@@ -86,45 +105,45 @@ void RequireBlitReadable(int xSrc, int ySrc, int srcWidth, int srcHeight, const 
 // Host services.
 
 int HOSTCALL IsEditing(EditHandle edit) {
-    Enter("isEditing");
+    const CallOut callOut("isEditing");
     if (watchState.log) Log("isEditing(" + Format(edit) + ")");
     return hostState.editing;
 }
 
 int HOSTCALL GetCurrentFrame(EditHandle edit) {
-    Enter("getCurrentFrame");
+    const CallOut callOut("getCurrentFrame");
     if (watchState.log) Log("getCurrentFrame(" + Format(edit) + ")");
     return hostState.currentFrame;
 }
 
 int HOSTCALL IsWindowShown(FilterTable* filter) {
-    Enter("isWindowShown");
+    const CallOut callOut("isWindowShown");
     if (watchState.log) Log("isWindowShown(" + Format(filter) + ")");
     return hostState.windowShown;
 }
 
 int HOSTCALL IsActive(EditHandle edit) {
-    Enter("isActive");
+    const CallOut callOut("isActive");
     if (watchState.log) Log("isActive(" + Format(edit) + ")");
     return hostState.active;
 }
 
 int HOSTCALL LoadSettingInt(FilterTable* filter, const char* key, int defaultValue) {
-    Enter("loadSettingInt");
+    const CallOut callOut("loadSettingInt");
     if (watchState.log) Log(Line("loadSettingInt(%s, \"%s\", %d)", P(filter), key, defaultValue));
     const auto stored = hostState.settings.find(key);
     return stored == hostState.settings.end() ? defaultValue : stored->second;
 }
 
 int HOSTCALL SaveSettingInt(FilterTable* filter, const char* key, int value) {
-    Enter("saveSettingInt");
+    const CallOut callOut("saveSettingInt");
     if (watchState.log) Log(Line("saveSettingInt(%s, \"%s\", %d)", P(filter), key, value));
     hostState.settings[key] = value;
     return 1;
 }
 
 int HOSTCALL GetSystemInfo(void* reserved, HostSystemInfo* info) {
-    Enter("getSystemInfo");
+    const CallOut callOut("getSystemInfo");
     if (watchState.log) Log("getSystemInfo(" + Format(reserved) + ")");
     if (watchState.strict) Require(reserved == nullptr, "getSystemInfo with a first argument");
     info->maxWidth = hostState.maxWidth;
@@ -133,7 +152,7 @@ int HOSTCALL GetSystemInfo(void* reserved, HostSystemInfo* info) {
 }
 
 void* HOSTCALL GetDisplayedPixels(EditHandle edit, int format) {
-    Enter("getDisplayedPixels");
+    const CallOut callOut("getDisplayedPixels");
     if (watchState.log) Log(Line("getDisplayedPixels(%s, %d)", P(edit), format));
     if (watchState.strict)
         Require(hostState.frameInProgress, "getDisplayedPixels outside ProcessFrame");
@@ -142,7 +161,7 @@ void* HOSTCALL GetDisplayedPixels(EditHandle edit, int format) {
 
 // Writes the source picture, as the host does, into the buffer given.
 int HOSTCALL GetSourcePixels(EditHandle edit, int frame, void* buffer, int format) {
-    Enter("getSourcePixels");
+    const CallOut callOut("getSourcePixels");
     if (watchState.log)
         Log(Line("getSourcePixels(%s, %d, %s, %d)", P(edit), frame, P(buffer), format));
     if (watchState.strict) {
@@ -237,7 +256,7 @@ size_t BlockSize(const void* pointer) {
 
 }  // namespace fake
 
-using fake::Enter;
+using fake::CallOut;
 using fake::Format;
 using fake::Line;
 using fake::Log;
@@ -247,13 +266,13 @@ using fake::Require;
 using fake::watchState;
 
 HMENU GetMenu(HWND window) {
-    Enter("GetMenu");
+    const CallOut callOut("GetMenu");
     if (watchState.log) Log(Line("GetMenu(%s)", P(window)));
     return platformState.menu;
 }
 
 BOOL SetMenuItemInfoA(HMENU menu, UINT item, BOOL byPosition, const MENUITEMINFOA* info) {
-    Enter("SetMenuItemInfoA");
+    const CallOut callOut("SetMenuItemInfoA");
     if (watchState.strict) Require(info != nullptr, "SetMenuItemInfoA without a record");
     if (watchState.log) {
         Log(Line("SetMenuItemInfoA(%s, %u, %d, {cbSize=%u, fMask=%u, fState=%u})", P(menu), item,
@@ -264,7 +283,7 @@ BOOL SetMenuItemInfoA(HMENU menu, UINT item, BOOL byPosition, const MENUITEMINFO
 }
 
 BOOL SetWindowTextA(HWND window, LPCSTR text) {
-    Enter("SetWindowTextA");
+    const CallOut callOut("SetWindowTextA");
     if (watchState.strict) Require(text != nullptr, "SetWindowTextA without a title");
     if (watchState.log) Log(Line("SetWindowTextA(%s, \"%s\")", P(window), text));
     ++platformState.titles;
@@ -272,21 +291,21 @@ BOOL SetWindowTextA(HWND window, LPCSTR text) {
 }
 
 BOOL GetClientRect(HWND window, RECT* rect) {
-    Enter("GetClientRect");
+    const CallOut callOut("GetClientRect");
     if (watchState.log) Log(Line("GetClientRect(%s)", P(window)));
     *rect = platformState.clientRect;
     return TRUE;
 }
 
 HDC GetDC(HWND window) {
-    Enter("GetDC");
+    const CallOut callOut("GetDC");
     if (watchState.log) Log(Line("GetDC(%s)", P(window)));
     ++platformState.openDcs;
     return platformState.dc;
 }
 
 int ReleaseDC(HWND window, HDC dc) {
-    Enter("ReleaseDC");
+    const CallOut callOut("ReleaseDC");
     if (watchState.log) Log(Line("ReleaseDC(%s, %s)", P(window), P(dc)));
     if (watchState.strict)
         Require(dc == platformState.dc && platformState.openDcs > 0, "ReleaseDC of a DC not taken");
@@ -295,7 +314,7 @@ int ReleaseDC(HWND window, HDC dc) {
 }
 
 int FillRect(HDC dc, const RECT* rect, HBRUSH brush) {
-    Enter("FillRect");
+    const CallOut callOut("FillRect");
     if (watchState.strict)
         Require(dc == platformState.dc && rect != nullptr, "FillRect outside a paint");
     if (watchState.log)
@@ -305,7 +324,7 @@ int FillRect(HDC dc, const RECT* rect, HBRUSH brush) {
 }
 
 HMENU LoadMenuA(HINSTANCE instance, LPCSTR name) {
-    Enter("LoadMenuA");
+    const CallOut callOut("LoadMenuA");
     if (watchState.log)
         Log(Line("LoadMenuA(%s, %lu)", P(instance),
                  static_cast<unsigned long>(reinterpret_cast<uintptr_t>(name))));
@@ -313,19 +332,19 @@ HMENU LoadMenuA(HINSTANCE instance, LPCSTR name) {
 }
 
 BOOL SetMenu(HWND window, HMENU menu) {
-    Enter("SetMenu");
+    const CallOut callOut("SetMenu");
     if (watchState.log) Log(Line("SetMenu(%s, %s)", P(window), P(menu)));
     return TRUE;
 }
 
 BOOL DrawMenuBar(HWND window) {
-    Enter("DrawMenuBar");
+    const CallOut callOut("DrawMenuBar");
     if (watchState.log) Log(Line("DrawMenuBar(%s)", P(window)));
     return TRUE;
 }
 
 int SetStretchBltMode(HDC dc, int mode) {
-    Enter("SetStretchBltMode");
+    const CallOut callOut("SetStretchBltMode");
     if (watchState.strict) Require(dc == platformState.dc, "SetStretchBltMode outside a paint");
     if (watchState.log) Log(Line("SetStretchBltMode(%s, %d)", P(dc), mode));
     ++platformState.stretchModes;
@@ -335,7 +354,7 @@ int SetStretchBltMode(HDC dc, int mode) {
 int StretchDIBits(HDC dc, int xDest, int yDest, int destWidth, int destHeight, int xSrc, int ySrc,
                   int srcWidth, int srcHeight, const void* bits, const BITMAPINFO* info, UINT usage,
                   DWORD rop) {
-    Enter("StretchDIBits");
+    const CallOut callOut("StretchDIBits");
     if (watchState.log)
         Log(Line("StretchDIBits(%s, %d, %d, %d, %d, %d, %d, %d, %d, %s, %s, %u, 0x%X)", P(dc),
                  xDest, yDest, destWidth, destHeight, xSrc, ySrc, srcWidth, srcHeight, P(bits),
@@ -351,7 +370,7 @@ int StretchDIBits(HDC dc, int xDest, int yDest, int destWidth, int destHeight, i
 }
 
 LPVOID VirtualAlloc(LPVOID address, SIZE_T size, DWORD allocationType, DWORD protect) {
-    Enter("VirtualAlloc");
+    const CallOut callOut("VirtualAlloc");
     if (watchState.log)
         Log(Line("VirtualAlloc(%s, %zu, 0x%X, %u)", P(address), size, allocationType, protect));
     if (watchState.strict)
@@ -368,7 +387,7 @@ LPVOID VirtualAlloc(LPVOID address, SIZE_T size, DWORD allocationType, DWORD pro
 }
 
 BOOL VirtualFree(LPVOID address, SIZE_T size, DWORD freeType) {
-    Enter("VirtualFree");
+    const CallOut callOut("VirtualFree");
     if (watchState.log) Log(Line("VirtualFree(%s, %zu, 0x%X)", P(address), size, freeType));
     if (watchState.strict) {
         Require(size == 0 && freeType == MEM_RELEASE, "VirtualFree arguments");

@@ -68,8 +68,11 @@ HostServices& services();
 void Reset();
 
 // Requires the calling thread's present floating-point state at every call
-// out from now on.
+// out from now on. The fakes themselves then run in ownFloatState, the
+// thread's state as the program started, and give the module back the state
+// they found.
 void ExpectCallerFloatState();
+extern const FloatRegisters ownFloatState;
 
 // Binds a freshly loaded module to the fake host and the given handles.
 FilterTable* LoadModule(HWND window, HINSTANCE instance);
