@@ -142,10 +142,9 @@ bool CheckModulePlatformCalls(HMODULE module, std::string* error) {
                 *error = std::string(libraryName) + ": an import by ordinal";
                 return false;
             }
-            const char* name =
-                reinterpret_cast<const char*>(
-                    At<IMAGE_IMPORT_BY_NAME>(module, static_cast<DWORD>(names->u1.AddressOfData))
-                        ->Name);
+            const char* name = reinterpret_cast<const char*>(
+                At<IMAGE_IMPORT_BY_NAME>(module, static_cast<DWORD>(names->u1.AddressOfData))
+                    ->Name);
             const Wrapper* wrapper = FindWrapper(libraryName, name);
             if (!wrapper) {
                 *error = std::string(libraryName) + " " + name +
@@ -153,10 +152,10 @@ bool CheckModulePlatformCalls(HMODULE module, std::string* error) {
                 return false;
             }
             void** slot = reinterpret_cast<void**>(&slots->u1.Function);
-            wrapper->forward->function =
-                wrapper->via ? reinterpret_cast<void*>(
-                                   GetProcAddress(GetModuleHandleA(libraryName), wrapper->via))
-                             : *slot;
+            wrapper->forward->function = wrapper->via
+                                             ? reinterpret_cast<void*>(GetProcAddress(
+                                                   GetModuleHandleA(libraryName), wrapper->via))
+                                             : *slot;
             if (!wrapper->forward->function || !Redirect(slot, wrapper->wrapper)) {
                 *error = std::string(libraryName) + " " + name + ": cannot redirect its slot";
                 return false;

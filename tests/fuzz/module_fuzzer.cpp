@@ -235,9 +235,8 @@ void StepMessage(Input& input, FilterTable* filter) {
     const UINT message = input.Message();
     const WPARAM wParam = static_cast<WPARAM>(input.Param());
     const LPARAM lParam = static_cast<LPARAM>(input.Param());
-    const int result = CallModule(input, [&] {
-        return HandleWindowMessage(window, message, wParam, lParam, edit, filter);
-    });
+    const int result = CallModule(
+        input, [&] { return HandleWindowMessage(window, message, wParam, lParam, edit, filter); });
     Require(result == 0 || result == 1, "HandleWindowMessage result");
 }
 
