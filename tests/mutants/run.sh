@@ -6,7 +6,7 @@
 # (native32) and the end-to-end suite of the shipped module in a hostile
 # floating-point state; for a patched-in instruction, the PE check. Prints a
 # table; exits nonzero when a stage misses a mutant or the unchanged tree fails.
-# Needs scripts/setup.sh. Takes about 15 minutes on two cores.
+# Needs scripts/setup.sh. Takes 6 to 13 minutes on two cores, by the load.
 set -uo pipefail
 cd "$(dirname "$0")/../.."
 source scripts/machine.sh
