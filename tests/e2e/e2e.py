@@ -252,17 +252,6 @@ def build_runs(work):
     edges.act("menu x1", multi=1).preview_press(112, 84)
     edges.drag(100, 100, 90, 100, 1).checkpoint("x1, drag in the source pane to centre 119.5")
 
-    # Precision: 320 / (640 / 106) is 52.999... in doubles, so a 640 x 106
-    # picture fitted into 320 x 53 leaves the pane's last row to the
-    # background; computed with the x87's 64-bit precision it fills it. One
-    # colour, so that only the rows covered count, not which ones a shrink
-    # samples.
-    plain = expected.Picture(640, 106, bytes([0x20, 0x40, 0xE0]) * (640 * 106))
-    precision = Run("precision", ["--source", plain, "--filtered", plain],
-                    {"source": plain, "filtered": plain})
-    precision.act("resize 320 53; menu source", client=(320, 53), screen=1)
-    precision.checkpoint("source alone, fit, 640x106 into 320x53: 52 rows")
-
     # Precision: 90 * (28 / 40) is 63 in reals, 62.99... in doubles; computed
     # with the x87's 64-bit precision it reaches 63 and the picture one more
     # column.
