@@ -68,7 +68,7 @@ while read -r mutant; do
 done < <($mutants list)
 
 echo "mutant: post-i486 instruction patched into Pandrel.auf"
-build
+build || { echo "the unchanged tree no longer builds"; tail -20 "$scratch/build.log"; exit 1; }
 cp build/win32/Pandrel.auf "$scratch/patched.auf"
 $mutants patch-module "$scratch/patched.auf"
 pe=$(verdict /usr/bin/python3 tools/pe_check.py "$scratch/patched.auf")
