@@ -6,8 +6,11 @@ fault) unless the headers, exports, imports, resources and the filter table
 that GetFilterTable returns are exactly what the host and Windows 98 need, and
 unless the code (.text up to the constructor lists that the linker appends to
 it, as i686-w64-mingw32-objdump disassembles it) consists only of instructions
-of the i486 and its x87 unit, listed below. With --same-as it also fails unless
-a second build is byte-identical.
+of the i486 and its x87 unit, listed below, writes no cs, and that every direct
+jump, call and loop, every entry (entry point, exports) and every relocated
+address of code lands on the start of a decoded instruction. .text must be the
+only executable section; any other is decoded as well. With --same-as it also
+fails unless a second build is byte-identical.
 
 Usage: pe_check.py MODULE [--same-as OTHER]
 """
@@ -128,6 +131,13 @@ LEGACY_PREFIXES = bytes([0x26, 0x2E, 0x36, 0x3E, 0x64, 0x65, 0x66, 0x67, 0xF0, 0
 # there (bnd, notrack, xacquire, ...) is taken as the mnemonic, and refused.
 PREFIX_WORDS = {"lock", "rep", "repz", "repe", "repnz", "repne", "cs", "ds", "es", "fs", "gs",
                 "ss", "data16", "addr16"}
+# The jumps, calls and loops whose target objdump prints as an address when it is
+# direct (relative, or far as selector:offset).
+BRANCH_MNEMONICS = ({"jmp", "call", "loop", "loope", "loopne", "jcxz", "jecxz"}
+                    | set(I486_INSTRUCTIONS["jump on condition"].split()))
+DIRECT_TARGET = re.compile(r"(0x[0-9a-f]+:)?0x([0-9a-f]+)(?: <[^>]*>)?")
+BRANCH_OUTSIDE = "jump, call or loop to an address outside the code"
+BRANCH_INSIDE = "jump, call or loop into the middle of a decoded instruction"
 SHOWN_PER_FAMILY = 3
 OBJDUMP = "i686-w64-mingw32-objdump"
 INSTRUCTION_LINE = re.compile(r"\s*([0-9a-f]+):\t([0-9a-f ]+?) *\t(.*)")
@@ -151,6 +161,14 @@ class Report:
 
 
 EXECUTE = pefile.SECTION_CHARACTERISTICS["IMAGE_SCN_MEM_EXECUTE"]
+
+
+def section_name(section):
+    return section.Name.rstrip(b"\0").decode("latin-1")
+
+
+def executable_sections(pe):
+    return [section for section in pe.sections if section.Characteristics & EXECUTE]
 
 
 def section_of(pe, rva):
@@ -210,7 +228,7 @@ def check_headers(pe, report):
                       f"headers: {what} version is {version[0]}.{version[1]}, expected 4.0")
     for section in pe.sections:
         end = section.PointerToRawData + section.SizeOfRawData
-        name = section.Name.rstrip(b"\0").decode("latin-1")
+        name = section_name(section)
         report.expect(end <= len(pe.__data__),
                       f"headers: section {name} ends at byte {end:#x}, "
                       f"past the end of the file ({len(pe.__data__):#x})")
@@ -495,8 +513,7 @@ def code_addresses(pe):
     pointers and a 0 word.
 
     Raises CodeLayoutError unless .text is executable and ends with both lists."""
-    text = next((section for section in pe.sections if section.Name.rstrip(b"\0") == b".text"),
-                None)
+    text = next((section for section in pe.sections if section_name(section) == ".text"), None)
     if text is None or not text.Characteristics & EXECUTE:
         raise CodeLayoutError("the module has no executable .text section")
     relocated = relocated_rvas(pe)
@@ -517,11 +534,12 @@ def code_addresses(pe):
 
 
 def disassemble(path, first, end):
-    """The instructions from address first to end of .text, as objdump decodes them.
+    """The instructions from address first to end, as objdump decodes them.
 
     Raises OSError when objdump cannot be run or fails."""
+    # -D: whatever section holds the addresses, whether or not it is marked as code;
     # -z: runs of zero bytes too, which objdump would otherwise skip.
-    result = subprocess.run([OBJDUMP, "-d", "-z", "-w", "-M", "intel", "-j", ".text",
+    result = subprocess.run([OBJDUMP, "-D", "-z", "-w", "-M", "intel",
                              f"--start-address={first:#x}", f"--stop-address={end:#x}", path],
                             capture_output=True, text=True, errors="replace", check=False)
     if result.returncode != 0:
@@ -542,11 +560,26 @@ def disassemble(path, first, end):
     return instructions
 
 
-def instruction_fault(instruction):
-    """Why the i486 and its x87 cannot run the instruction as decoded, or None."""
+def unsized_mnemonic(instruction):
+    """The mnemonic without the operand size that objdump appends to some."""
     mnemonic = instruction.mnemonic
     if mnemonic[-1:] in ("w", "d") and mnemonic[:-1] in SIZED_MNEMONICS:
-        mnemonic = mnemonic[:-1]
+        return mnemonic[:-1]
+    return mnemonic
+
+
+def direct_target(instruction):
+    """(address, far) where a direct jump, call or loop goes, or None for any other
+    instruction; far: a selector:offset target, which leaves the module's code."""
+    if unsized_mnemonic(instruction) not in BRANCH_MNEMONICS:
+        return None
+    match = DIRECT_TARGET.fullmatch(instruction.operands)
+    return (int(match[2], 16), bool(match[1])) if match else None
+
+
+def instruction_fault(instruction):
+    """Why the i486 and its x87 cannot run the instruction as decoded, or None."""
+    mnemonic = unsized_mnemonic(instruction)
     operands = instruction.operands
     if UNDECODABLE.search(instruction.text):
         return "undecodable bytes (objdump: (bad))"
@@ -565,43 +598,124 @@ def instruction_fault(instruction):
         return f"operand {word}, which the i486 lacks"
     if mnemonic == "bswap" and not REGISTER_32.fullmatch(operands):
         return "bswap of a 16-bit register, undefined on the i486"
+    if mnemonic in ("mov", "pop") and operands.split(",")[0] == "cs":
+        return "write to cs, an invalid opcode on every processor"
     return None
 
 
+def code_ranges(pe):
+    """(first, end) address ranges of everything that can run: the code of .text
+    (code_addresses), then every other executable section whole."""
+    first, end = code_addresses(pe)
+    ranges = [(first, end)]
+    for section in executable_sections(pe):
+        start = pe.OPTIONAL_HEADER.ImageBase + section.VirtualAddress
+        if not start <= first < start + section.Misc_VirtualSize:
+            ranges.append((start, start + section.Misc_VirtualSize))
+    return ranges
+
+
+def code_entries(pe):
+    """(what, address) of each way into the code other than a direct branch: the
+    entry point, the exports, and each relocated word that holds an address in an
+    executable section (callbacks, jump tables, function pointers)."""
+    base = pe.OPTIONAL_HEADER.ImageBase
+    entries = []
+    if pe.OPTIONAL_HEADER.AddressOfEntryPoint:
+        entries.append(("the entry point", base + pe.OPTIONAL_HEADER.AddressOfEntryPoint))
+    exports = getattr(pe, "DIRECTORY_ENTRY_EXPORT", None)
+    for symbol in exports.symbols if exports else []:
+        if symbol.forwarder is None:
+            entries.append((f"the export {symbol.name.decode('latin-1')}", base + symbol.address))
+    for rva in sorted(relocated_rvas(pe)):
+        address = pe.get_dword_at_rva(rva)
+        if address is not None and is_executable(pe, address - base):
+            entries.append((f"the relocated word at {base + rva:#x}", address))
+    return entries
+
+
+def decoded_to_end(first, end, instructions, report):
+    """Whether objdump decoded the range from first to end without a gap."""
+    covered = first
+    for instruction in instructions:
+        if instruction.address != covered:
+            break
+        covered += len(instruction.code)
+    return report.expect(covered == end, f"code: objdump decoded the code from {first:#x} to "
+                                         f"{covered:#x} without a gap, not to its end at {end:#x}")
+
+
+def check_ways_in(pe, ranges, instructions, faults, report):
+    """Every direct jump, call and loop and every entry into the code must land on
+    the start of a decoded instruction: a landing anywhere else runs bytes that
+    were never checked. Returns the number of each."""
+    starts = {instruction.address for instruction in instructions}
+
+    def in_code(address):
+        return any(first <= address < end for first, end in ranges)
+
+    branches = 0
+    for instruction in instructions:
+        target = direct_target(instruction)
+        if target is None:
+            continue
+        branches += 1
+        address, far = target
+        if far or not in_code(address):
+            faults[BRANCH_OUTSIDE].append(instruction)
+        elif address not in starts:
+            faults[BRANCH_INSIDE].append(instruction)
+    entries = code_entries(pe)
+    for what, address in entries:
+        if not in_code(address):
+            report.fail(f"code: {what} is {address:#x}, outside the code")
+        elif address not in starts:
+            report.fail(f"code: {what} is {address:#x}, inside a decoded instruction")
+    return branches, len(entries)
+
+
 def check_instructions(pe, path, report):
-    for section in pe.sections:
-        name = section.Name.rstrip(b"\0").decode("latin-1")
-        report.expect(name == ".text" or not section.Characteristics & EXECUTE,
+    executable = [section_name(section) for section in executable_sections(pe)]
+    for name in executable:
+        report.expect(name == ".text",
                       f"code: section {name} is executable; the module's code belongs in .text")
+    report.expect(executable.count(".text") <= 1,
+                  f"code: {executable.count('.text')} executable sections named .text; the "
+                  "module's code belongs in one")
     try:
-        first, end = code_addresses(pe)
-        instructions = disassemble(path, first, end)
+        ranges = code_ranges(pe)
+        decoded = [disassemble(path, first, end) for first, end in ranges]
     except CodeLayoutError as error:
         report.fail(f"code: {error}")
         return
     except OSError as error:
         report.fail(f"code: cannot be disassembled: {error}")
         return
-    covered = first
-    for instruction in instructions:
-        if instruction.address != covered:
-            break
-        covered += len(instruction.code)
-    report.expect(covered == end, f"code: objdump decoded the code from {first:#x} to "
-                                  f"{covered:#x} without a gap, not to its end at {end:#x}")
+    # all(): each range reports its own gap.
+    complete = all([decoded_to_end(first, end, instructions, report)
+                    for (first, end), instructions in zip(ranges, decoded)])
+    instructions = [instruction for part in decoded for instruction in part]
 
     faults = collections.defaultdict(list)
     for instruction in instructions:
         fault = instruction_fault(instruction)
         if fault:
             faults[fault].append(instruction)
+    # Where objdump stopped short, what starts an instruction is unknown.
+    if complete:
+        branches, entries = check_ways_in(pe, ranges, instructions, faults, report)
     for fault, found in faults.items():
         shown = "; ".join(f"{i.address:#x} {i.text}" for i in found[:SHOWN_PER_FAMILY])
         more = len(found) - SHOWN_PER_FAMILY
         report.fail(f"code: {fault}: {len(found)} at {shown}"
                     f"{f'; and {more} more' if more > 0 else ''}")
+    first, end = ranges[0]
     report.summary.append(f"code: {len(instructions)} instructions in the {end - first:#x} bytes "
                           f"of .text before its constructor lists, all of the i486 and its x87")
+    if complete:
+        report.summary.append(f"code: each of its {branches} direct jumps, calls and loops and "
+                              f"{entries} entries (entry point, exports, relocated addresses) "
+                              "lands on the start of an instruction")
 
 
 def check_module(path):

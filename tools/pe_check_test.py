@@ -55,6 +55,14 @@ def or_menu_flags(pe, command, text, flags):
     pe.set_word_at_offset(offset, current | flags)
 
 
+def address(pe, rva):
+    return pe.OPTIONAL_HEADER.ImageBase + rva
+
+
+def entry_point_rva(pe):
+    return pe.OPTIONAL_HEADER.AddressOfEntryPoint
+
+
 def export_rva(pe):
     return pe.DIRECTORY_ENTRY_EXPORT.symbols[0].address
 
@@ -78,6 +86,17 @@ def section_named(pe, name):
 def text_end_rva(pe):
     text = section_named(pe, b".text")
     return text.VirtualAddress + text.Misc_VirtualSize
+
+
+def second_text_section(pe, code):
+    """Makes .rdata a second executable section named .text (without the flag that
+    marks it as code) and writes code at its end, over the compiler's notes, after
+    NOPs that realign decoding from the data before them."""
+    rdata = section_named(pe, b".rdata")
+    rdata.Name = b".text"
+    rdata.Characteristics |= EXECUTE
+    end = rdata.VirtualAddress + rdata.Misc_VirtualSize
+    pe.set_bytes_at_rva(end - len(code) - 16, b"\x90" * 16 + code)
 
 
 def drop_relocation(pe, rva):
@@ -117,7 +136,8 @@ WRITE = pefile.SECTION_CHARACTERISTICS["IMAGE_SCN_MEM_WRITE"]
 EXECUTE = pefile.SECTION_CHARACTERISTICS["IMAGE_SCN_MEM_EXECUTE"]
 DLL = pefile.IMAGE_CHARACTERISTICS["IMAGE_FILE_DLL"]
 
-# (fault put in, patch applied to the parsed pristine image, expected failure text)
+# (fault put in, patch applied to the parsed pristine image, expected failure text
+# or a function of the pristine image that returns it)
 FAULTS = [
     # Headers.
     ("x64 machine", lambda pe: setattr(pe.FILE_HEADER, "Machine", 0x8664), "machine is 0x8664"),
@@ -237,10 +257,32 @@ FAULTS = [
      lambda pe: pe.set_dword_at_rva(
          pe_check.code_addresses(pe)[1] - pe.OPTIONAL_HEADER.ImageBase, 0x90909090),
      "code: .text does not end with the constructor and destructor lists"),
+    ("second executable .text", lambda pe: second_text_section(pe, b""),
+     "code: 2 executable sections named .text; the module's code belongs in one"),
+    ("cpuid in a second executable .text", lambda pe: second_text_section(pe, b"\x0f\xa2"),
+     "code: cpuid, which the i486 and its x87 lack: 1 at"),
+    # Ways into the code other than a direct branch.
+    ("entry point inside an instruction",
+     lambda pe: setattr(pe.OPTIONAL_HEADER, "AddressOfEntryPoint", entry_point_rva(pe) + 1),
+     lambda pe: f"code: the entry point is {address(pe, entry_point_rva(pe) + 1):#x}, "
+                "inside a decoded instruction"),
+    # The export's instruction is mov eax, imm32: its second byte is inside it.
+    ("callback inside an instruction",
+     lambda pe: set_table_word(pe, 64, address(pe, export_rva(pe) + 1)),
+     lambda pe: f"code: the relocated word at {address(pe, table_rva(pe) + 64):#x} is "
+                f"{address(pe, export_rva(pe) + 1):#x}, inside a decoded instruction"),
+    ("callback into the destructor list",
+     lambda pe: set_table_word(pe, 64, address(pe, text_end_rva(pe) - 4)),
+     lambda pe: f"code: the relocated word at {address(pe, table_rva(pe) + 64):#x} is "
+                f"{address(pe, text_end_rva(pe) - 4):#x}, outside the code"),
 ]
 
 LATER = "which the i486 and its x87 lack"
-# (bytes, objdump's text of them, the fault reported, or None for i486 code).
+CS = "write to cs, an invalid opcode on every processor"
+INSIDE = "jump, call or loop into the middle of a decoded instruction"
+OUTSIDE = "jump, call or loop to an address outside the code"
+# (bytes, objdump's text of them or a function of their address that returns it,
+# the fault reported, or None for i486 code).
 INSTRUCTIONS = [
     # Later instructions, under their own names.
     ("f3 0f bc c1", "tzcnt eax,ecx", f"tzcnt, {LATER}"),
@@ -283,6 +325,24 @@ INSTRUCTIONS = [
     ("f0 01 c8", "lock add eax,ecx", "lock prefix where the i486 faults"),
     ("0f 20 e0", "mov eax,cr4", "operand cr4, which the i486 lacks"),
     ("66 0f c8", "bswap ax", "bswap of a 16-bit register, undefined on the i486"),
+    ("8e c8", "mov cs,eax", CS),
+    ("66 8e c8", "mov cs,ax", CS),
+    ("8e 08", "mov cs,WORD PTR [eax]", CS),
+    # Direct jumps, calls and loops into an instruction (the first hides cpuid,
+    # 0f a2) or out of the code (a 16-bit operand size cuts the target to 16 bits).
+    ("eb 01 b8 0f a2", lambda at: f"jmp {at + 3:#x}", INSIDE),
+    ("e8 ff ff ff ff", lambda at: f"call {at + 4:#x}", INSIDE),
+    ("74 ff", lambda at: f"je {at + 1:#x}", INSIDE),
+    ("0f 85 ff ff ff ff", lambda at: f"jne {at + 5:#x}", INSIDE),
+    ("e2 ff", lambda at: f"loop {at + 1:#x}", INSIDE),
+    ("e1 ff", lambda at: f"loope {at + 1:#x}", INSIDE),
+    ("e0 ff", lambda at: f"loopne {at + 1:#x}", INSIDE),
+    ("e3 ff", lambda at: f"jecxz {at + 1:#x}", INSIDE),
+    ("67 e3 ff", lambda at: f"jcxz {at + 2:#x}", INSIDE),
+    ("e9 00 00 00 80", lambda at: f"jmp {at + 5 + 0x80000000:#x}", OUTSIDE),
+    ("66 e9 00 00", lambda at: f"jmpw {at + 4 & 0xFFFF:#x}", OUTSIDE),
+    ("ea 00 00 00 00 00 00", "jmp 0x0:0x0", OUTSIDE),
+    ("9a 00 00 00 00 08 00", "call 0x8:0x0", OUTSIDE),
     # Bytes that encode nothing.
     ("ff ff", "(bad)", "undecodable bytes (objdump: (bad))"),
     ("8e f0", "mov ?,eax", "undecodable bytes (objdump: (bad))"),
@@ -303,6 +363,9 @@ INSTRUCTIONS = [
     ("f3 a5", "rep movs DWORD PTR es:[edi],DWORD PTR ds:[esi]", None),
     ("66 60", "pushaw", None),
     ("00 00 00 00 00 00 00 00", "add BYTE PTR [eax],al", None),  # a run objdump would skip
+    ("8c c8", "mov eax,cs", None),
+    ("e2 fe", lambda at: f"loop {at:#x}", None),
+    ("eb 06", lambda at: f"jmp {at + 8:#x}", None),
 ]
 # Long enough for any patch and for the NOPs that pad it to realign objdump's
 # decoding within the site: after a lone undecodable ff, ff 90 is a 6-byte call.
@@ -358,6 +421,8 @@ class PeCheckTest(unittest.TestCase):
     def test_each_fault_is_reported(self):
         for fault, patch, expected in FAULTS:
             with self.subTest(fault):
+                if callable(expected):
+                    expected = expected(pefile.PE(data=self.pristine))
                 failures = pe_check.check_module(str(self.patched_copy(patch))).failures
                 self.assertTrue(any(expected in failure for failure in failures),
                                 f"expected {expected!r} among {failures}")
@@ -365,6 +430,7 @@ class PeCheckTest(unittest.TestCase):
     def test_each_instruction(self):
         site = self.sites[0]
         for code, text, fault in INSTRUCTIONS:
+            text = text(site.address) if callable(text) else text
             with self.subTest(text):
                 path = self.patched_copy(
                     lambda pe: write_instruction(pe, site, bytes.fromhex(code)))
