@@ -132,10 +132,11 @@ LEGACY_PREFIXES = bytes([0x26, 0x2E, 0x36, 0x3E, 0x64, 0x65, 0x66, 0x67, 0xF0, 0
 PREFIX_WORDS = {"lock", "rep", "repz", "repe", "repnz", "repne", "cs", "ds", "es", "fs", "gs",
                 "ss", "data16", "addr16"}
 # The jumps, calls and loops whose target objdump prints as an address when it is
-# direct (relative, or far as selector:offset).
+# direct (relative to the next instruction).
 BRANCH_MNEMONICS = ({"jmp", "call", "loop", "loope", "loopne", "jcxz", "jecxz"}
                     | set(I486_INSTRUCTIONS["jump on condition"].split()))
-DIRECT_TARGET = re.compile(r"(0x[0-9a-f]+:)?0x([0-9a-f]+)(?: <[^>]*>)?")
+DIRECT_TARGET = re.compile(r"0x([0-9a-f]+)(?: <[^>]*>)?")
+FAR_TARGET = re.compile(r"0x[0-9a-f]+:0x[0-9a-f]+")
 BRANCH_OUTSIDE = "jump, call or loop to an address outside the code"
 BRANCH_INSIDE = "jump, call or loop into the middle of a decoded instruction"
 SHOWN_PER_FAMILY = 3
@@ -569,12 +570,12 @@ def unsized_mnemonic(instruction):
 
 
 def direct_target(instruction):
-    """(address, far) where a direct jump, call or loop goes, or None for any other
-    instruction; far: a selector:offset target, which leaves the module's code."""
+    """The address where a direct jump, call or loop goes, or None for any other
+    instruction."""
     if unsized_mnemonic(instruction) not in BRANCH_MNEMONICS:
         return None
     match = DIRECT_TARGET.fullmatch(instruction.operands)
-    return (int(match[2], 16), bool(match[1])) if match else None
+    return int(match[1], 16) if match else None
 
 
 def instruction_fault(instruction):
@@ -600,6 +601,8 @@ def instruction_fault(instruction):
         return "bswap of a 16-bit register, undefined on the i486"
     if mnemonic in ("mov", "pop") and operands.split(",")[0] == "cs":
         return "write to cs, an invalid opcode on every processor"
+    if mnemonic in ("jmp", "call") and FAR_TARGET.fullmatch(operands):
+        return "far jump or call to a fixed selector, out of the module's flat code"
     return None
 
 
@@ -656,12 +659,11 @@ def check_ways_in(pe, ranges, instructions, faults, report):
 
     branches = 0
     for instruction in instructions:
-        target = direct_target(instruction)
-        if target is None:
+        address = direct_target(instruction)
+        if address is None:
             continue
         branches += 1
-        address, far = target
-        if far or not in_code(address):
+        if not in_code(address):
             faults[BRANCH_OUTSIDE].append(instruction)
         elif address not in starts:
             faults[BRANCH_INSIDE].append(instruction)

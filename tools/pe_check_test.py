@@ -281,6 +281,7 @@ LATER = "which the i486 and its x87 lack"
 CS = "write to cs, an invalid opcode on every processor"
 INSIDE = "jump, call or loop into the middle of a decoded instruction"
 OUTSIDE = "jump, call or loop to an address outside the code"
+FAR = "far jump or call to a fixed selector, out of the module's flat code"
 # (bytes, objdump's text of them or a function of their address that returns it,
 # the fault reported, or None for i486 code).
 INSTRUCTIONS = [
@@ -341,8 +342,8 @@ INSTRUCTIONS = [
     ("67 e3 ff", lambda at: f"jcxz {at + 2:#x}", INSIDE),
     ("e9 00 00 00 80", lambda at: f"jmp {at + 5 + 0x80000000:#x}", OUTSIDE),
     ("66 e9 00 00", lambda at: f"jmpw {at + 4 & 0xFFFF:#x}", OUTSIDE),
-    ("ea 00 00 00 00 00 00", "jmp 0x0:0x0", OUTSIDE),
-    ("9a 00 00 00 00 08 00", "call 0x8:0x0", OUTSIDE),
+    ("ea 00 00 00 00 00 00", "jmp 0x0:0x0", FAR),
+    ("9a 00 10 74 63 1b 00", "call 0x1b:0x63741000", FAR),
     # Bytes that encode nothing.
     ("ff ff", "(bad)", "undecodable bytes (objdump: (bad))"),
     ("8e f0", "mov ?,eax", "undecodable bytes (objdump: (bad))"),
