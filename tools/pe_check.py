@@ -139,6 +139,8 @@ DIRECT_TARGET = re.compile(r"0x([0-9a-f]+)(?: <[^>]*>)?")
 FAR_TARGET = re.compile(r"0x[0-9a-f]+:0x[0-9a-f]+")
 BRANCH_OUTSIDE = "jump, call or loop to an address outside the code"
 BRANCH_INSIDE = "jump, call or loop into the middle of a decoded instruction"
+ENTRY_OUTSIDE = "entry outside the code"
+ENTRY_INSIDE = "entry into the middle of a decoded instruction"
 SHOWN_PER_FAMILY = 3
 OBJDUMP = "i686-w64-mingw32-objdump"
 INSTRUCTION_LINE = re.compile(r"\s*([0-9a-f]+):\t([0-9a-f ]+?) *\t(.*)")
@@ -538,9 +540,9 @@ def disassemble(path, first, end):
     """The instructions from address first to end, as objdump decodes them.
 
     Raises OSError when objdump cannot be run or fails."""
-    # -D: whatever section holds the addresses, whether or not it is marked as code;
-    # -z: runs of zero bytes too, which objdump would otherwise skip.
-    result = subprocess.run([OBJDUMP, "-D", "-z", "-w", "-M", "intel",
+    # No -j: whichever executable section holds the addresses. -z: runs of zero
+    # bytes too, which objdump would otherwise skip.
+    result = subprocess.run([OBJDUMP, "-d", "-z", "-w", "-M", "intel",
                              f"--start-address={first:#x}", f"--stop-address={end:#x}", path],
                             capture_output=True, text=True, errors="replace", check=False)
     if result.returncode != 0:
@@ -599,7 +601,7 @@ def instruction_fault(instruction):
         return f"operand {word}, which the i486 lacks"
     if mnemonic == "bswap" and not REGISTER_32.fullmatch(operands):
         return "bswap of a 16-bit register, undefined on the i486"
-    if mnemonic in ("mov", "pop") and operands.split(",")[0] == "cs":
+    if mnemonic == "mov" and operands.split(",")[0] == "cs":
         return "write to cs, an invalid opcode on every processor"
     if mnemonic in ("jmp", "call") and FAR_TARGET.fullmatch(operands):
         return "far jump or call to a fixed selector, out of the module's flat code"
@@ -625,15 +627,15 @@ def code_entries(pe):
     base = pe.OPTIONAL_HEADER.ImageBase
     entries = []
     if pe.OPTIONAL_HEADER.AddressOfEntryPoint:
-        entries.append(("the entry point", base + pe.OPTIONAL_HEADER.AddressOfEntryPoint))
+        entries.append(("entry point", base + pe.OPTIONAL_HEADER.AddressOfEntryPoint))
     exports = getattr(pe, "DIRECTORY_ENTRY_EXPORT", None)
     for symbol in exports.symbols if exports else []:
         if symbol.forwarder is None:
-            entries.append((f"the export {symbol.name.decode('latin-1')}", base + symbol.address))
+            entries.append((f"export {symbol.name.decode('latin-1')}", base + symbol.address))
     for rva in sorted(relocated_rvas(pe)):
         address = pe.get_dword_at_rva(rva)
         if address is not None and is_executable(pe, address - base):
-            entries.append((f"the relocated word at {base + rva:#x}", address))
+            entries.append((f"relocated word at {base + rva:#x}", address))
     return entries
 
 
@@ -648,10 +650,15 @@ def decoded_to_end(first, end, instructions, report):
                                          f"{covered:#x} without a gap, not to its end at {end:#x}")
 
 
-def check_ways_in(pe, ranges, instructions, faults, report):
+def where(instruction):
+    return f"{instruction.address:#x} {instruction.text}"
+
+
+def check_ways_in(pe, ranges, instructions, faults):
     """Every direct jump, call and loop and every entry into the code must land on
     the start of a decoded instruction: a landing anywhere else runs bytes that
-    were never checked. Returns the number of each."""
+    were never checked. Adds what lands elsewhere to faults; returns the number of
+    branches and of entries."""
     starts = {instruction.address for instruction in instructions}
 
     def in_code(address):
@@ -664,15 +671,15 @@ def check_ways_in(pe, ranges, instructions, faults, report):
             continue
         branches += 1
         if not in_code(address):
-            faults[BRANCH_OUTSIDE].append(instruction)
+            faults[BRANCH_OUTSIDE].append(where(instruction))
         elif address not in starts:
-            faults[BRANCH_INSIDE].append(instruction)
+            faults[BRANCH_INSIDE].append(where(instruction))
     entries = code_entries(pe)
     for what, address in entries:
         if not in_code(address):
-            report.fail(f"code: {what} is {address:#x}, outside the code")
+            faults[ENTRY_OUTSIDE].append(f"{address:#x} ({what})")
         elif address not in starts:
-            report.fail(f"code: {what} is {address:#x}, inside a decoded instruction")
+            faults[ENTRY_INSIDE].append(f"{address:#x} ({what})")
     return branches, len(entries)
 
 
@@ -702,12 +709,12 @@ def check_instructions(pe, path, report):
     for instruction in instructions:
         fault = instruction_fault(instruction)
         if fault:
-            faults[fault].append(instruction)
+            faults[fault].append(where(instruction))
     # Where objdump stopped short, what starts an instruction is unknown.
     if complete:
-        branches, entries = check_ways_in(pe, ranges, instructions, faults, report)
+        branches, entries = check_ways_in(pe, ranges, instructions, faults)
     for fault, found in faults.items():
-        shown = "; ".join(f"{i.address:#x} {i.text}" for i in found[:SHOWN_PER_FAMILY])
+        shown = "; ".join(found[:SHOWN_PER_FAMILY])
         more = len(found) - SHOWN_PER_FAMILY
         report.fail(f"code: {fault}: {len(found)} at {shown}"
                     f"{f'; and {more} more' if more > 0 else ''}")

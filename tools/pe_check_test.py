@@ -88,12 +88,11 @@ def text_end_rva(pe):
     return text.VirtualAddress + text.Misc_VirtualSize
 
 
-def second_text_section(pe, code):
-    """Makes .rdata a second executable section named .text (without the flag that
-    marks it as code) and writes code at its end, over the compiler's notes, after
-    NOPs that realign decoding from the data before them."""
+def executable_rdata(pe, name, code=b""):
+    """Makes .rdata executable under the name given and writes code at its end, over
+    the compiler's notes, after NOPs that realign decoding from the data before them."""
     rdata = section_named(pe, b".rdata")
-    rdata.Name = b".text"
+    rdata.Name = name
     rdata.Characteristics |= EXECUTE
     end = rdata.VirtualAddress + rdata.Misc_VirtualSize
     pe.set_bytes_at_rva(end - len(code) - 16, b"\x90" * 16 + code)
@@ -135,6 +134,7 @@ def import_by_ordinal(pe, dll, name):
 WRITE = pefile.SECTION_CHARACTERISTICS["IMAGE_SCN_MEM_WRITE"]
 EXECUTE = pefile.SECTION_CHARACTERISTICS["IMAGE_SCN_MEM_EXECUTE"]
 DLL = pefile.IMAGE_CHARACTERISTICS["IMAGE_FILE_DLL"]
+CPUID = b"\x0f\xa2"
 
 # (fault put in, patch applied to the parsed pristine image, expected failure text
 # or a function of the pristine image that returns it)
@@ -257,24 +257,27 @@ FAULTS = [
      lambda pe: pe.set_dword_at_rva(
          pe_check.code_addresses(pe)[1] - pe.OPTIONAL_HEADER.ImageBase, 0x90909090),
      "code: .text does not end with the constructor and destructor lists"),
-    ("second executable .text", lambda pe: second_text_section(pe, b""),
+    ("second executable .text", lambda pe: executable_rdata(pe, b".text"),
      "code: 2 executable sections named .text; the module's code belongs in one"),
-    ("cpuid in a second executable .text", lambda pe: second_text_section(pe, b"\x0f\xa2"),
+    ("cpuid in a second executable .text", lambda pe: executable_rdata(pe, b".text", CPUID),
+     "code: cpuid, which the i486 and its x87 lack: 1 at"),
+    ("cpuid in executable .rdata", lambda pe: executable_rdata(pe, b".rdata", CPUID),
      "code: cpuid, which the i486 and its x87 lack: 1 at"),
     # Ways into the code other than a direct branch.
     ("entry point inside an instruction",
      lambda pe: setattr(pe.OPTIONAL_HEADER, "AddressOfEntryPoint", entry_point_rva(pe) + 1),
-     lambda pe: f"code: the entry point is {address(pe, entry_point_rva(pe) + 1):#x}, "
-                "inside a decoded instruction"),
+     lambda pe: f"code: entry into the middle of a decoded instruction: 1 at "
+                f"{address(pe, entry_point_rva(pe) + 1):#x} (entry point)"),
     # The export's instruction is mov eax, imm32: its second byte is inside it.
     ("callback inside an instruction",
      lambda pe: set_table_word(pe, 64, address(pe, export_rva(pe) + 1)),
-     lambda pe: f"code: the relocated word at {address(pe, table_rva(pe) + 64):#x} is "
-                f"{address(pe, export_rva(pe) + 1):#x}, inside a decoded instruction"),
+     lambda pe: f"code: entry into the middle of a decoded instruction: 1 at "
+                f"{address(pe, export_rva(pe) + 1):#x} "
+                f"(relocated word at {address(pe, table_rva(pe) + 64):#x})"),
     ("callback into the destructor list",
      lambda pe: set_table_word(pe, 64, address(pe, text_end_rva(pe) - 4)),
-     lambda pe: f"code: the relocated word at {address(pe, table_rva(pe) + 64):#x} is "
-                f"{address(pe, text_end_rva(pe) - 4):#x}, outside the code"),
+     lambda pe: f"code: entry outside the code: 1 at {address(pe, text_end_rva(pe) - 4):#x} "
+                f"(relocated word at {address(pe, table_rva(pe) + 64):#x})"),
 ]
 
 LATER = "which the i486 and its x87 lack"
