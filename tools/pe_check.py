@@ -16,6 +16,7 @@ Usage: pe_check.py MODULE [--same-as OTHER]
 """
 
 import argparse
+import bisect
 import collections
 import re
 import struct
@@ -141,6 +142,9 @@ BRANCH_OUTSIDE = "jump, call or loop to an address outside the code"
 BRANCH_INSIDE = "jump, call or loop into the middle of a decoded instruction"
 ENTRY_OUTSIDE = "entry outside the code"
 ENTRY_INSIDE = "entry into the middle of a decoded instruction"
+RELOCATED_NON_ADDRESS = ("relocated word that is no address operand of the instruction, so "
+                         "moving the image changes the code")
+HEX_NUMBER = re.compile(r"0x[0-9a-f]+")
 SHOWN_PER_FAMILY = 3
 OBJDUMP = "i686-w64-mingw32-objdump"
 INSTRUCTION_LINE = re.compile(r"\s*([0-9a-f]+):\t([0-9a-f ]+?) *\t(.*)")
@@ -654,33 +658,53 @@ def where(instruction):
     return f"{instruction.address:#x} {instruction.text}"
 
 
+def in_ranges(address, ranges):
+    return any(first <= address < end for first, end in ranges)
+
+
 def check_ways_in(pe, ranges, instructions, faults):
     """Every direct jump, call and loop and every entry into the code must land on
     the start of a decoded instruction: a landing anywhere else runs bytes that
     were never checked. Adds what lands elsewhere to faults; returns the number of
     branches and of entries."""
     starts = {instruction.address for instruction in instructions}
-
-    def in_code(address):
-        return any(first <= address < end for first, end in ranges)
-
     branches = 0
     for instruction in instructions:
         address = direct_target(instruction)
         if address is None:
             continue
         branches += 1
-        if not in_code(address):
+        if not in_ranges(address, ranges):
             faults[BRANCH_OUTSIDE].append(where(instruction))
         elif address not in starts:
             faults[BRANCH_INSIDE].append(where(instruction))
     entries = code_entries(pe)
     for what, address in entries:
-        if not in_code(address):
+        if not in_ranges(address, ranges):
             faults[ENTRY_OUTSIDE].append(f"{address:#x} ({what})")
         elif address not in starts:
             faults[ENTRY_INSIDE].append(f"{address:#x} ({what})")
     return branches, len(entries)
+
+
+def check_relocated_code(pe, ranges, instructions, faults):
+    """The loader adds to each relocated word when it moves the image: in the code,
+    each must be an address that the instruction holding it uses (objdump prints
+    it among the operands), or the code that runs is not the code checked. Adds
+    the others to faults; returns the number of relocated words in the code."""
+    base = pe.OPTIONAL_HEADER.ImageBase
+    ordered = sorted(instructions, key=lambda instruction: instruction.address)
+    starts = [instruction.address for instruction in ordered]
+    count = 0
+    for rva in sorted(relocated_rvas(pe)):
+        if not in_ranges(base + rva, ranges):
+            continue
+        count += 1
+        instruction = ordered[bisect.bisect_right(starts, base + rva) - 1]
+        operands = {int(number, 16) for number in HEX_NUMBER.findall(instruction.operands)}
+        if pe.get_dword_at_rva(rva) not in operands:
+            faults[RELOCATED_NON_ADDRESS].append(f"{base + rva:#x} in {where(instruction)}")
+    return count
 
 
 def check_instructions(pe, path, report):
@@ -713,6 +737,7 @@ def check_instructions(pe, path, report):
     # Where objdump stopped short, what starts an instruction is unknown.
     if complete:
         branches, entries = check_ways_in(pe, ranges, instructions, faults)
+        relocated = check_relocated_code(pe, ranges, instructions, faults)
     for fault, found in faults.items():
         shown = "; ".join(found[:SHOWN_PER_FAMILY])
         more = len(found) - SHOWN_PER_FAMILY
@@ -724,7 +749,8 @@ def check_instructions(pe, path, report):
     if complete:
         report.summary.append(f"code: each of its {branches} direct jumps, calls and loops and "
                               f"{entries} entries (entry point, exports, relocated addresses) "
-                              "lands on the start of an instruction")
+                              f"lands on the start of an instruction; each of its {relocated} "
+                              "relocated words is an address operand")
 
 
 def check_module(path):

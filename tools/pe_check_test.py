@@ -98,13 +98,22 @@ def executable_rdata(pe, name, code=b""):
     pe.set_bytes_at_rva(end - len(code) - 16, b"\x90" * 16 + code)
 
 
-def drop_relocation(pe, rva):
+def relocation(pe, rva):
     for block in pe.DIRECTORY_ENTRY_BASERELOC:
         for entry in block.entries:
             if entry.rva == rva:
-                entry.struct.Data = rva & 0xFFF  # type 0: padding, no fix-up
-                return
+                return entry
     raise AssertionError(f"no relocation at {rva:#x}")
+
+
+def drop_relocation(pe, rva):
+    relocation(pe, rva).struct.Data = rva & 0xFFF  # type 0: padding, no fix-up
+
+
+def move_relocation(pe, rva, new_rva):
+    """Moves the relocation at rva to new_rva, in the same 4 KiB page."""
+    entry = relocation(pe, rva)
+    entry.struct.Data = entry.struct.Data & ~0xFFF | new_rva & 0xFFF
 
 
 def imported(pe, dll, name):
@@ -274,6 +283,12 @@ FAULTS = [
      lambda pe: f"code: entry into the middle of a decoded instruction: 1 at "
                 f"{address(pe, export_rva(pe) + 1):#x} "
                 f"(relocated word at {address(pe, table_rva(pe) + 64):#x})"),
+    # The relocation of GetFilterTable's mov eax, imm32 moved onto its opcode.
+    ("relocation over an opcode",
+     lambda pe: move_relocation(pe, export_rva(pe) + 1, export_rva(pe)),
+     lambda pe: f"code: relocated word that is no address operand of the instruction, so moving "
+                f"the image changes the code: 1 at {address(pe, export_rva(pe)):#x} in "
+                f"{address(pe, export_rva(pe)):#x} mov eax,{address(pe, table_rva(pe)):#x}"),
     ("callback into the destructor list",
      lambda pe: set_table_word(pe, 64, address(pe, text_end_rva(pe) - 4)),
      lambda pe: f"code: entry outside the code: 1 at {address(pe, text_end_rva(pe) - 4):#x} "
