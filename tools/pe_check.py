@@ -243,13 +243,16 @@ def check_headers(pe, report):
                           f"image base {header.ImageBase:#x}")
 
 
+def export_name(symbol):
+    return symbol.name.decode("latin-1") if symbol.name else f"ordinal {symbol.ordinal}"
+
+
 def check_exports(pe, report):
     """Returns the RVA of GetFilterTable, or None."""
     directory = getattr(pe, "DIRECTORY_ENTRY_EXPORT", None)
     if not report.expect(directory is not None, "exports: the file has no export table"):
         return None
-    names = [symbol.name.decode("latin-1") if symbol.name else f"ordinal {symbol.ordinal}"
-             for symbol in directory.symbols]
+    names = [export_name(symbol) for symbol in directory.symbols]
     if not report.expect(names == [EXPORT_NAME.decode()],
                          f"exports: {names}, expected exactly ['GetFilterTable'] (undecorated)"):
         return None
@@ -635,7 +638,7 @@ def code_entries(pe):
     exports = getattr(pe, "DIRECTORY_ENTRY_EXPORT", None)
     for symbol in exports.symbols if exports else []:
         if symbol.forwarder is None:
-            entries.append((f"export {symbol.name.decode('latin-1')}", base + symbol.address))
+            entries.append((f"export {export_name(symbol)}", base + symbol.address))
     for rva in sorted(relocated_rvas(pe)):
         address = pe.get_dword_at_rva(rva)
         if address is not None and is_executable(pe, address - base):

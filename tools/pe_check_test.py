@@ -358,8 +358,9 @@ INSTRUCTIONS = [
     ("e0 ff", lambda at: f"loopne {at + 1:#x}", INSIDE),
     ("e3 ff", lambda at: f"jecxz {at + 1:#x}", INSIDE),
     ("67 e3 ff", lambda at: f"jcxz {at + 2:#x}", INSIDE),
-    ("e9 00 00 00 80", lambda at: f"jmp {at + 5 + 0x80000000:#x}", OUTSIDE),
+    ("e9 00 00 00 80", lambda at: f"jmp {at + 5 + 0x80000000 & 0xFFFFFFFF:#x}", OUTSIDE),
     ("66 e9 00 00", lambda at: f"jmpw {at + 4 & 0xFFFF:#x}", OUTSIDE),
+    # Far, to selector 0, or to a flat code selector and the start of the code.
     ("ea 00 00 00 00 00 00", "jmp 0x0:0x0", FAR),
     ("9a 00 10 74 63 1b 00", "call 0x1b:0x63741000", FAR),
     # Bytes that encode nothing.
