@@ -56,10 +56,9 @@ std::vector<uint8_t> Contents(const uint8_t* pixels, size_t bytes) {
     return std::vector<uint8_t>(pixels, pixels + bytes);
 }
 
-// Bytes of a 24-bit picture as the platform's blit reads it, each row padded
-// to a multiple of 4 bytes.
+// Bytes of a 24-bit picture as the platform's blit reads it.
 size_t PaddedBytes(int32_t width, int32_t height) {
-    return (static_cast<size_t>(width) * 3 + 3) / 4 * 4 * height;
+    return static_cast<size_t>(fake::PaddedRowBytes(width) * height);
 }
 
 // StretchDIBits calls in the log whose source and destination are not empty,

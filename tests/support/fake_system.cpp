@@ -150,7 +150,7 @@ bool RequireBlitReadable(int xSrc, int ySrc, int srcWidth, int srcHeight, const 
     const int32_t width = header.biWidth;
     const int32_t height = header.biHeight;
     if (!Require(width > 0 && height > 0, "StretchDIBits from an empty picture")) return false;
-    const int64_t stride = (int64_t{width} * 3 + 3) / 4 * 4;
+    const int64_t stride = PaddedRowBytes(width);
     if (stride * height > static_cast<int64_t>(capacity))
         return Fail(
             Line("StretchDIBits header of %d x %d describes %lld bytes, its buffer holds %zu",
@@ -321,6 +321,8 @@ std::string Line(const char* format, ...) {
     va_end(args);
     return text;
 }
+
+int64_t PaddedRowBytes(int32_t width) { return (int64_t{width} * 3 + 3) / 4 * 4; }
 
 size_t LiveBlocks() { return blocks.size(); }
 

@@ -96,6 +96,10 @@ std::string Line(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // reaches, in call order (kept while logging).
 std::vector<MENUITEMINFO98A>& MenuItemRecords();
 
+// Bytes of one row of a 24-bit picture `width` pixels wide as the platform
+// reads it: padded to a multiple of 4.
+int64_t PaddedRowBytes(int32_t width);
+
 // Live VirtualAlloc blocks, and the size of the one starting at `pointer`
 // (0 when there is none).
 size_t LiveBlocks();
