@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <cstring>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -11,6 +13,7 @@
 #include "tests/support/fake_host.h"
 #include "tests/support/paint_calls.h"
 #include "tests/support/recording_win32.h"
+#include "tests/support/thread_float_state.h"
 #include "view/paint_view.h"
 
 namespace {
@@ -51,6 +54,23 @@ std::vector<uint8_t> Picture(size_t bytes, uint8_t seed) {
 
 std::vector<uint8_t> Contents(const uint8_t* pixels, size_t bytes) {
     return std::vector<uint8_t>(pixels, pixels + bytes);
+}
+
+// Bytes of a 24-bit picture as the platform's blit reads it.
+size_t PaddedBytes(int32_t width, int32_t height) {
+    return static_cast<size_t>(fake::PaddedRowBytes(width) * height);
+}
+
+// StretchDIBits calls in the log whose source and destination are not empty,
+// so that the platform reads pixels for them.
+int BlitsThatRead() {
+    return static_cast<int>(std::count_if(
+        recording::Calls().begin(), recording::Calls().end(), [](const std::string& line) {
+            int destWidth = 0, destHeight = 0, srcWidth = 0, srcHeight = 0;
+            return sscanf(line.c_str(), "StretchDIBits(dc, %*d, %*d, %d, %d, %*d, %*d, %d, %d,",
+                          &destWidth, &destHeight, &srcWidth, &srcHeight) == 4 &&
+                   destWidth != 0 && destHeight != 0 && srcWidth != 0 && srcHeight != 0;
+        }));
 }
 
 const char allocation921600[] = "VirtualAlloc(null, 921600, 0x1000, 4)";
@@ -164,6 +184,8 @@ struct LargestSizeCase {
     Calls allocations;
 };
 
+void PrintTo(const LargestSizeCase& row, std::ostream* out) { *out << row.name; }
+
 class AllocationSizeTest : public CaptureTest,
                            public ::testing::WithParamInterface<LargestSizeCase> {};
 
@@ -194,6 +216,21 @@ INSTANTIATE_TEST_SUITE_P(
             641,
             480,
             {"VirtualAlloc(null, 923520, 0x1000, 4)", "VirtualAlloc(null, 923520, 0x1000, 4)"}},
+        // 854 x 3 = 2562 bytes padded to 2564; 643 x 3 = 1929 padded to 1932.
+        LargestSizeCase{
+            "WidthTwoModuloFourRowsPadded",
+            854,
+            480,
+            {"VirtualAlloc(null, 1230720, 0x1000, 4)", "VirtualAlloc(null, 1230720, 0x1000, 4)"}},
+        LargestSizeCase{
+            "WidthThreeModuloFourRowsPadded",
+            643,
+            480,
+            {"VirtualAlloc(null, 927360, 0x1000, 4)", "VirtualAlloc(null, 927360, 0x1000, 4)"}},
+        LargestSizeCase{"WidthThreeOneRow",
+                        3,
+                        1,
+                        {"VirtualAlloc(null, 12, 0x1000, 4)", "VirtualAlloc(null, 12, 0x1000, 4)"}},
         LargestSizeCase{
             "LargestRepresentable", 715827881, 1, {allocationLargest, allocationLargest}},
         LargestSizeCase{"PaddedRowOverflow", 715827882, 1, {}},
@@ -312,6 +349,32 @@ TEST_F(CaptureTest, NoVideoAsksOnlyIsEditing) {
     EXPECT_EQ(frameStore.frameCaptured, 0);
 }
 
+// One of the two allocations fails (bit 0 the source buffer's, bit 1 the
+// filtered one's): nothing is captured or read, and a paint fills the window.
+class OneBufferMissingTest : public CaptureTest, public ::testing::WithParamInterface<uint32_t> {};
+
+TEST_P(OneBufferMissingTest, NothingIsCapturedAndThePaintFills) {
+    recording::answers().failingAllocations = GetParam();
+    Reserve();
+    ASSERT_EQ(recording::LiveAllocations(), 1u);
+    EXPECT_EQ(Capture(1, 640, 480, 640, 480, 0x11), 1);
+    EXPECT_EQ(recording::Calls(), (Calls{"isEditing(edit)"}));
+    EXPECT_EQ(frameStore.sourceFrameNumber, -1);
+    EXPECT_EQ(frameStore.frameCaptured, 0);
+    EXPECT_EQ(BytesOf(frameStore.sourceInfo), Header{});
+    EXPECT_EQ(BytesOf(frameStore.filteredInfo), Header{});
+
+    recording::Calls().clear();
+    PaintView(filter, testEdit, nullptr);
+    EXPECT_EQ(recording::Calls(),
+              (Opening(0, 0, "Pandrel - 比較 - 全体") + Calls{Fill({0, 0, 320, 106}), releaseDc}));
+}
+
+INSTANTIATE_TEST_SUITE_P(FailingAllocations, OneBufferMissingTest, ::testing::Values(1u, 2u),
+                         [](const ::testing::TestParamInfo<uint32_t>& info) {
+                             return std::string(info.param == 1 ? "Source" : "Filtered");
+                         });
+
 TEST_F(CaptureTest, MissingBuffersStopAfterIsEditing) {
     EXPECT_EQ(Capture(1, 640, 480, 640, 480, 0x11), 1);
     EXPECT_EQ(recording::Calls(), (Calls{"isEditing(edit)"}));
@@ -365,6 +428,8 @@ struct OversizeCase {
     const char* name;
     int32_t width, height, sourceWidth, sourceHeight;
 };
+
+void PrintTo(const OversizeCase& row, std::ostream* out) { *out << row.name; }
 
 class OversizeTest : public CaptureTest, public ::testing::WithParamInterface<OversizeCase> {};
 
@@ -430,6 +495,79 @@ TEST_F(CaptureTest, OddWidthFrameAtTheLargestSizeFitsWithItsRowsPadded) {
     EXPECT_EQ(PictureBytes(641, 480), 641 * 480 * 3);
 }
 
+// Largest sizes and picture widths of each residue modulo 4. The buffers hold
+// the largest picture as the blit reads it; the capture copies exactly the
+// picture's width x height x 3 bytes, although the host's memory goes on past
+// them; and the paint reads only inside the buffers (the fake platform checks
+// every blit).
+struct PictureWidthCase {
+    const char* name;
+    int32_t maxWidth, maxHeight;
+    int32_t width, height, sourceWidth, sourceHeight;
+};
+
+void PrintTo(const PictureWidthCase& row, std::ostream* out) { *out << row.name; }
+
+class PictureWidthTest : public CaptureTest,
+                         public ::testing::WithParamInterface<PictureWidthCase> {};
+
+TEST_P(PictureWidthTest, CopiesExactlyThePictureAndBlitsInsideTheBuffers) {
+    const PictureWidthCase& c = GetParam();
+    fakeHost.maxWidth = c.maxWidth;
+    fakeHost.maxHeight = c.maxHeight;
+    // Wide enough that even a picture of 2 rows or columns fits to at least 1.
+    recording::answers().clientRect = {0, 0, 1928, 1000};
+    Reserve();
+    const size_t capacity = fake::BlockSize(frameStore.filteredPixels);
+    // Checked before any capture, which would write past a smaller buffer.
+    ASSERT_GE(capacity, PaddedBytes(c.maxWidth, c.maxHeight))
+        << "buffers smaller than the largest picture as the blit reads it";
+    ASSERT_EQ(fake::BlockSize(frameStore.sourcePixels), capacity);
+
+    const size_t pictureBytes = static_cast<size_t>(c.width) * c.height * 3;
+    memset(frameStore.filteredPixels, 0xEE, capacity);
+    fakeHost.currentFrame = 1;
+    fakeHost.displayedPixels = Picture(pictureBytes, 0x11);
+    fakeHost.displayedPixels.resize(PaddedBytes(c.width, c.height), 0x11);
+    fakeHost.sourceBytes = static_cast<size_t>(c.sourceWidth) * c.sourceHeight * 3;
+    FrameProcInfo info = Frame(c.width, c.height, c.sourceWidth, c.sourceHeight);
+    EXPECT_EQ(ProcessFrame(filter, &info), 1);
+    EXPECT_EQ(frameStore.frameCaptured, 1);
+    EXPECT_EQ(BlitsThatRead(), 2);
+    EXPECT_EQ(Contents(frameStore.filteredPixels, pictureBytes),
+              Contents(fakeHost.displayedPixels.data(), pictureBytes));
+    EXPECT_EQ(Contents(frameStore.filteredPixels + pictureBytes, capacity - pictureBytes),
+              std::vector<uint8_t>(capacity - pictureBytes, 0xEE))
+        << "the capture wrote past the picture's " << pictureBytes << " bytes";
+
+    // Magnified around each corner of the filtered picture, in each view.
+    const int16_t corners[][2] = {{0, 0},
+                                  {static_cast<int16_t>(c.width), 0},
+                                  {0, static_cast<int16_t>(c.height)},
+                                  {static_cast<int16_t>(c.width), static_cast<int16_t>(c.height)}};
+    viewState.multi = maxMulti;
+    recording::Calls().clear();
+    for (int32_t screen = screenCompare; screen <= screenFiltered; ++screen) {
+        viewState.screen = screen;
+        for (const auto& corner : corners) PaintView(filter, testEdit, corner);
+    }
+    EXPECT_EQ(BlitsThatRead(), 16);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Widths, PictureWidthTest,
+    ::testing::Values(PictureWidthCase{"ZeroModuloFourExactFit", 640, 480, 640, 480, 640, 480},
+                      PictureWidthCase{"OneModuloFourExactFit", 641, 480, 641, 480, 641, 480},
+                      PictureWidthCase{"TwoModuloFourExactFit", 854, 480, 854, 480, 854, 480},
+                      PictureWidthCase{"ThreeModuloFourExactFit", 643, 480, 643, 480, 643, 480},
+                      PictureWidthCase{"ThreeModuloFourOneRowExactFit", 3, 1, 3, 1, 3, 1},
+                      PictureWidthCase{"TwoWideInLargerBuffers", 640, 480, 2, 240, 641, 3},
+                      // 1932 x 478 bytes fill 1924 x 480 but for 24.
+                      PictureWidthCase{"ThreeModuloFourInOneModuloFour", 641, 480, 643, 478, 854,
+                                       359},
+                      PictureWidthCase{"SmallPicturesInLargeBuffers", 1280, 720, 3, 5, 643, 2}),
+    RowName<PictureWidthCase>);
+
 TEST_F(CaptureTest, OversizedFirstFrameLeavesFrameCapturedClear) {
     Reserve();
     EXPECT_EQ(Capture(1, 641, 480, 640, 480, 0x11), 1);
@@ -481,6 +619,56 @@ TEST_F(CaptureTest, BufferReservedSmallerThanItsStaleHeaderForgetsThatHeader) {
     AllocateImageBuffers(filter);
     EXPECT_EQ(BytesOf(frameStore.filteredInfo), Header{});
 }
+
+// Buffers released and reserved again for another largest size: a picture
+// header kept from before must still fit its buffer with its rows padded as
+// the blit reads them, or it is forgotten; the next paint then reads only
+// inside the buffers.
+struct ReserveAgainCase {
+    const char* name;
+    int32_t firstWidth, firstHeight;  // largest size, and the picture captured
+    int32_t maxWidth, maxHeight;      // largest size afterwards
+    bool kept;
+};
+
+void PrintTo(const ReserveAgainCase& row, std::ostream* out) { *out << row.name; }
+
+class ReserveAgainTest : public CaptureTest,
+                         public ::testing::WithParamInterface<ReserveAgainCase> {};
+
+TEST_P(ReserveAgainTest, KeepsOnlyAHeaderThatFitsItsNewBuffer) {
+    const ReserveAgainCase& c = GetParam();
+    fakeHost.maxWidth = c.firstWidth;
+    fakeHost.maxHeight = c.firstHeight;
+    Reserve();
+    Capture(1, c.firstWidth, c.firstHeight, c.firstWidth, c.firstHeight, 0x11);
+    ASSERT_EQ(frameStore.frameCaptured, 1);
+    FreeImageBuffers();
+
+    fakeHost.maxWidth = c.maxWidth;
+    fakeHost.maxHeight = c.maxHeight;
+    Reserve();
+    const Header expected = c.kept ? PictureHeader(c.firstWidth, c.firstHeight) : Header{};
+    EXPECT_EQ(BytesOf(frameStore.sourceInfo), expected);
+    EXPECT_EQ(BytesOf(frameStore.filteredInfo), expected);
+    // Fitted, a picture of few rows may be blitted to no row at all.
+    for (viewState.multi = 0; viewState.multi <= 1; ++viewState.multi) {
+        recording::Calls().clear();
+        PaintView(filter, testEdit, nullptr);
+        EXPECT_EQ(BlitsThatRead(), c.kept ? 2 : 0);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    LargestSizes, ReserveAgainTest,
+    // 1 x 96 takes 288 bytes as delivered, 384 as blitted; 4 x 24 takes 288.
+    ::testing::Values(ReserveAgainCase{"PaddedRowsOutgrowTheNewBuffer", 1, 96, 4, 24, false},
+                      ReserveAgainCase{"PaddedRowsFitTheNewBufferExactly", 1, 96, 4, 32, true},
+                      // 643 x 2: 3858 bytes delivered, 3864 blitted; 1286 x 1: 3860.
+                      ReserveAgainCase{"ThreeModuloFourOutgrowsTheNewBuffer", 643, 2, 1286, 1,
+                                       false},
+                      ReserveAgainCase{"Larger", 641, 480, 1920, 1080, true}),
+    RowName<ReserveAgainCase>);
 
 TEST_F(CaptureTest, BufferReservedLargerKeepsItsHeader) {
     Reserve();

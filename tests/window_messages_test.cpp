@@ -468,13 +468,16 @@ TEST_P(DragUnderThreadStateTest, FactorsAndCentreAreExactAndTheStateIsGivenBack)
 
 // The preview's point becomes the centre exactly, in any calling state. The
 // filtered width, beyond float's integers, makes the clamp's conversion of it
-// inexact, which traps in a state that unmasks that exception.
+// inexact, which traps in a state that unmasks that exception. In source-only
+// mode that width only frames the centre: the filtered picture, which its
+// buffer could not hold, is not blitted.
 class PreviewUnderThreadStateTest : public WindowMessagesTest,
                                     public ::testing::WithParamInterface<ThreadFloatState> {};
 
 TEST_P(PreviewUnderThreadStateTest, PointBecomesTheCentreAndTheStateIsGivenBack) {
     ShowFrame(64, 48, 64, 48);
     frameStore.filteredInfo.bmiHeader.biWidth = 16777219;
+    viewState.screen = 1;
     viewState.multi = 2;
     CallIn(&GetParam(), [&] { return Send(notifyPreviewPress, 0, Point(32000, 20)); });
     EXPECT_EQ(viewState.centerX, 32000.0f);

@@ -112,6 +112,12 @@ SEEDS = {
         system(64, 48, 0b01), message(OPENED), frame(64, 48), message(WM_PAINT),
         answers(1, 1, 0), message(SHOWN_OR_HIDDEN), answers(1, 1, 1), message(SHOWN_OR_HIDDEN),
         frame(64, 48, displayed=False), frame(64, 48), system(8, 8, 0b10), message(SHOWN_OR_HIDDEN)),
+    # 1 x 96 is 288 bytes as delivered but 384 as blitted, rows padded to 4
+    # bytes; 4 x 24 buffers hold 288: the header kept from the first buffers
+    # would make the next paint read past the new ones.
+    "padded_rows_outgrow_smaller_buffer": session(
+        system(1, 96, 0, 100, 100), message(OPENED), frame(1, 96), message(CLOSED),
+        system(4, 24, 0, 100, 100), message(OPENED)),
     "settings_out_of_range": session(
         init(7, -3), message(ATTACH_MENU), message(WM_PAINT), answers(0, 1, 1),
         message(WM_COMMAND, command(32784)), answers(2, 0, 1), message(OPENED), frame(50, 50),

@@ -1,10 +1,14 @@
 #include "tests/support/fake_system.h"
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "capture/frame_store.h"
 #include "plugin/plugin.h"
@@ -59,36 +63,101 @@ std::string Rect(const RECT* rect) {
     return Line("{%d,%d,%d,%d}", rect->left, rect->top, rect->right, rect->bottom);
 }
 
-// Columns (or rows) that a source extent of `length` from `first` reads; a
-// negative length mirrors, reading first+length..first-1.
-void RequireWithin(int32_t first, int32_t length, int32_t size, const char* what) {
-    const int64_t from = std::min<int64_t>(first, int64_t{first} + length);
-    const int64_t to = std::max<int64_t>(first, int64_t{first} + length);
-    if (from < 0 || to > size) {
-        fprintf(stderr, "source extent %d%+d of a picture %d wide\n", first, length, size);
-    }
-    Require(from >= 0 && to <= size, what);
+bool Checking() { return watchState.checked || watchState.strict; }
+
+bool Fail(const std::string& what) { return Require(false, what.c_str()); }
+
+// A record of `bytes` that the platform reads: it must be given, and each of
+// its bytes is read here, so that AddressSanitizer sees them all.
+bool RequireRecord(const void* record, size_t bytes, const char* what) {
+    if (!Require(record != nullptr, what)) return false;
+    const auto* first = static_cast<const volatile uint8_t*>(record);
+    for (size_t i = 0; i < bytes; ++i) (void)first[i];
+    return true;
 }
 
-// Reads what the platform would read: the source rectangle of the picture
-// that the header describes, from the buffer `bits`.
-void RequireBlitReadable(int xSrc, int ySrc, int srcWidth, int srcHeight, const void* bits,
+// The menu-item record as Windows 98 reads it: its own size, and only the
+// fields of that size named in the mask (no MIIM_BITMAP, whose field it lacks).
+bool RequireMenuItemRecord(const MENUITEMINFOA* info) {
+    constexpr UINT windows98Fields = 0x17F;
+    if (!RequireRecord(info, sizeof info->cbSize, "SetMenuItemInfoA without a record"))
+        return false;
+    if (info->cbSize != sizeof(MENUITEMINFO98A))
+        return Fail(Line("SetMenuItemInfoA record of cbSize %u", info->cbSize));
+    RequireRecord(info, info->cbSize, "SetMenuItemInfoA without a record");
+    if (info->fMask != 0 && (info->fMask & ~windows98Fields) == 0) return true;
+    return Fail(Line("SetMenuItemInfoA record of fMask 0x%X", info->fMask));
+}
+
+// Whether the page holding `address` is mapped, so that reading it cannot
+// fault.
+bool PageMapped(const void* address, uintptr_t& pageEnd) {
+    static const uintptr_t pageSize = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
+    const uintptr_t page = reinterpret_cast<uintptr_t>(address) & ~(pageSize - 1);
+    unsigned char resident = 0;
+    pageEnd = page + pageSize;
+    return mincore(reinterpret_cast<void*>(page), pageSize, &resident) == 0;
+}
+
+// A text handed to the platform or the host: Shift_JIS (code page 932)
+// without control characters, its terminating zero reached before any
+// memory that is not mapped.
+bool RequireText(const char* text, const char* what) {
+    if (!Require(text != nullptr, what)) return false;
+    uintptr_t mappedEnd = 0;
+    bool trailExpected = false;
+    for (const auto* byte = reinterpret_cast<const uint8_t*>(text);; ++byte) {
+        if (reinterpret_cast<uintptr_t>(byte) >= mappedEnd && !PageMapped(byte, mappedEnd))
+            return Fail(std::string(what) + ": no terminating zero before unmapped memory");
+        const uint8_t value = *byte;
+        const bool valid = trailExpected ? value >= 0x40 && value <= 0xFC && value != 0x7F
+                                         : value == 0 || (value >= 0x20 && value <= 0x7E) ||
+                                               (value >= 0xA1 && value <= 0xDF) ||
+                                               (value >= 0x81 && value <= 0x9F) ||
+                                               (value >= 0xE0 && value <= 0xFC);
+        if (!valid)
+            return Fail(Line("%s: byte 0x%02X at offset %td is not Shift_JIS text", what, value,
+                             reinterpret_cast<const char*>(byte) - text));
+        if (!trailExpected && value == 0) return true;
+        trailExpected = !trailExpected && (value >= 0x81 && value <= 0x9F || value >= 0xE0);
+    }
+}
+
+// The picture's columns (or rows) that a source extent of `length` from
+// `first` reads lie within its `size`; a negative length mirrors, reading
+// first+length..first-1.
+bool RequireWithin(int32_t first, int32_t length, int32_t size, const char* what) {
+    const int64_t from = std::min<int64_t>(first, int64_t{first} + length);
+    const int64_t to = std::max<int64_t>(first, int64_t{first} + length);
+    if (from >= 0 && to <= size) return true;
+    return Fail(Line("StretchDIBits %s %d%+d outside a picture of %d", what, first, length, size));
+}
+
+// What the platform reads for a blit: the header, then the source rectangle
+// of the picture that it describes, each row taken as padded to a multiple
+// of 4 bytes, from `bits`, a live buffer that must hold that whole picture.
+bool RequireBlitReadable(int xSrc, int ySrc, int srcWidth, int srcHeight, const void* bits,
                          const BITMAPINFO* info) {
+    if (!RequireRecord(info, sizeof info->bmiHeader, "StretchDIBits without a header"))
+        return false;
     const size_t capacity = BlockSize(bits);
-    Require(capacity > 0, "StretchDIBits from memory that is no live buffer");
+    if (!Require(capacity > 0, "StretchDIBits from memory that is no live buffer")) return false;
     const BITMAPINFOHEADER& header = info->bmiHeader;
-    Require(header.biSize == sizeof header && header.biPlanes == 1 && header.biBitCount == 24 &&
-                header.biCompression == BI_RGB,
-            "StretchDIBits with a header that is not 24-bit RGB");
+    if (!Require(header.biSize == sizeof header && header.biPlanes == 1 &&
+                     header.biBitCount == 24 && header.biCompression == BI_RGB,
+                 "StretchDIBits with a header that is not 24-bit RGB"))
+        return false;
     const int32_t width = header.biWidth;
     const int32_t height = header.biHeight;
-    Require(width > 0 && height > 0, "StretchDIBits from an empty picture");
-    // The platform reads rows padded to a multiple of 4 bytes.
-    const int64_t stride = (int64_t{width} * 3 + 3) / 4 * 4;
-    Require(stride * height <= static_cast<int64_t>(capacity),
-            "StretchDIBits header describes more than its buffer holds");
-    RequireWithin(xSrc, srcWidth, width, "StretchDIBits columns outside the picture");
-    RequireWithin(ySrc, srcHeight, height, "StretchDIBits rows outside the picture");
+    if (!Require(width > 0 && height > 0, "StretchDIBits from an empty picture")) return false;
+    const int64_t stride = PaddedRowBytes(width);
+    if (stride * height > static_cast<int64_t>(capacity))
+        return Fail(
+            Line("StretchDIBits header of %d x %d describes %lld bytes, its buffer holds %zu",
+                 width, height, static_cast<long long>(stride * height), capacity));
+    if (!RequireWithin(xSrc, srcWidth, width, "columns") ||
+        !RequireWithin(ySrc, srcHeight, height, "rows"))
+        return false;
 
     // Touch the corners of the source rectangle, so that AddressSanitizer
     // sees them too.
@@ -100,6 +169,7 @@ void RequireBlitReadable(int xSrc, int ySrc, int srcWidth, int srcHeight, const 
     static volatile uint8_t touched;
     touched = pixels[bottom * stride + left * 3];
     touched = pixels[top * stride + right * 3 + 2];
+    return true;
 }
 
 // Host services.
@@ -130,6 +200,7 @@ int HOSTCALL IsActive(EditHandle edit) {
 
 int HOSTCALL LoadSettingInt(FilterTable* filter, const char* key, int defaultValue) {
     const CallOut callOut("loadSettingInt");
+    if (Checking() && !RequireText(key, "loadSettingInt key")) return defaultValue;
     if (watchState.log) Log(Line("loadSettingInt(%s, \"%s\", %d)", P(filter), key, defaultValue));
     const auto stored = hostState.settings.find(key);
     return stored == hostState.settings.end() ? defaultValue : stored->second;
@@ -137,6 +208,7 @@ int HOSTCALL LoadSettingInt(FilterTable* filter, const char* key, int defaultVal
 
 int HOSTCALL SaveSettingInt(FilterTable* filter, const char* key, int value) {
     const CallOut callOut("saveSettingInt");
+    if (Checking() && !RequireText(key, "saveSettingInt key")) return 0;
     if (watchState.log) Log(Line("saveSettingInt(%s, \"%s\", %d)", P(filter), key, value));
     hostState.settings[key] = value;
     return 1;
@@ -145,7 +217,9 @@ int HOSTCALL SaveSettingInt(FilterTable* filter, const char* key, int value) {
 int HOSTCALL GetSystemInfo(void* reserved, HostSystemInfo* info) {
     const CallOut callOut("getSystemInfo");
     if (watchState.log) Log("getSystemInfo(" + Format(reserved) + ")");
-    if (watchState.strict) Require(reserved == nullptr, "getSystemInfo with a first argument");
+    if (Checking() && !Require(reserved == nullptr && info != nullptr,
+                               "getSystemInfo with a first argument or without a record"))
+        return 0;
     info->maxWidth = hostState.maxWidth;
     info->maxHeight = hostState.maxHeight;
     return 1;
@@ -167,9 +241,10 @@ int HOSTCALL GetSourcePixels(EditHandle edit, int frame, void* buffer, int forma
     if (watchState.strict) {
         Require(hostState.frameInProgress, "getSourcePixels outside ProcessFrame");
         Require(hostState.sourceBytes > 0, "getSourcePixels for a picture that cannot exist");
-        Require(static_cast<int64_t>(BlockSize(buffer)) >= hostState.sourceBytes,
-                "getSourcePixels into a buffer too small for the picture");
     }
+    if (Checking() && !Require(static_cast<int64_t>(BlockSize(buffer)) >= hostState.sourceBytes,
+                               "getSourcePixels into a buffer too small for the picture"))
+        return 0;
     if (hostState.sourceBytes > 0)
         memset(buffer, hostState.sourceFill, static_cast<size_t>(hostState.sourceBytes));
     return 1;
@@ -216,11 +291,11 @@ FilterTable* LoadModule(HWND window, HINSTANCE instance) {
     return filter;
 }
 
-void Require(bool condition, const char* what) {
-    if (condition) return;
+bool Require(bool condition, const char* what) {
+    if (condition) return true;
     if (watchState.fault != nullptr) {
         watchState.fault(what);
-        return;
+        return false;
     }
     fprintf(stderr, "fault: %s\n", what);
     abort();
@@ -247,6 +322,8 @@ std::string Line(const char* format, ...) {
     return text;
 }
 
+int64_t PaddedRowBytes(int32_t width) { return (int64_t{width} * 3 + 3) / 4 * 4; }
+
 size_t LiveBlocks() { return blocks.size(); }
 
 size_t BlockSize(const void* pointer) {
@@ -257,6 +334,7 @@ size_t BlockSize(const void* pointer) {
 }  // namespace fake
 
 using fake::CallOut;
+using fake::Checking;
 using fake::Format;
 using fake::Line;
 using fake::Log;
@@ -273,7 +351,7 @@ HMENU GetMenu(HWND window) {
 
 BOOL SetMenuItemInfoA(HMENU menu, UINT item, BOOL byPosition, const MENUITEMINFOA* info) {
     const CallOut callOut("SetMenuItemInfoA");
-    if (watchState.strict) Require(info != nullptr, "SetMenuItemInfoA without a record");
+    if (Checking() && !fake::RequireMenuItemRecord(info)) return FALSE;
     if (watchState.log) {
         Log(Line("SetMenuItemInfoA(%s, %u, %d, {cbSize=%u, fMask=%u, fState=%u})", P(menu), item,
                  byPosition, info->cbSize, info->fMask, info->fState));
@@ -284,7 +362,7 @@ BOOL SetMenuItemInfoA(HMENU menu, UINT item, BOOL byPosition, const MENUITEMINFO
 
 BOOL SetWindowTextA(HWND window, LPCSTR text) {
     const CallOut callOut("SetWindowTextA");
-    if (watchState.strict) Require(text != nullptr, "SetWindowTextA without a title");
+    if (Checking() && !fake::RequireText(text, "SetWindowTextA title")) return FALSE;
     if (watchState.log) Log(Line("SetWindowTextA(%s, \"%s\")", P(window), text));
     ++platformState.titles;
     return TRUE;
@@ -293,6 +371,7 @@ BOOL SetWindowTextA(HWND window, LPCSTR text) {
 BOOL GetClientRect(HWND window, RECT* rect) {
     const CallOut callOut("GetClientRect");
     if (watchState.log) Log(Line("GetClientRect(%s)", P(window)));
+    if (Checking() && !Require(rect != nullptr, "GetClientRect without a RECT")) return FALSE;
     *rect = platformState.clientRect;
     return TRUE;
 }
@@ -307,16 +386,18 @@ HDC GetDC(HWND window) {
 int ReleaseDC(HWND window, HDC dc) {
     const CallOut callOut("ReleaseDC");
     if (watchState.log) Log(Line("ReleaseDC(%s, %s)", P(window), P(dc)));
-    if (watchState.strict)
-        Require(dc == platformState.dc && platformState.openDcs > 0, "ReleaseDC of a DC not taken");
+    if (Checking() && !Require(dc == platformState.dc && platformState.openDcs > 0,
+                               "ReleaseDC of a DC not taken"))
+        return 0;
     --platformState.openDcs;
     return 1;
 }
 
 int FillRect(HDC dc, const RECT* rect, HBRUSH brush) {
     const CallOut callOut("FillRect");
-    if (watchState.strict)
-        Require(dc == platformState.dc && rect != nullptr, "FillRect outside a paint");
+    if (Checking() && (!Require(dc == platformState.dc, "FillRect outside a paint") ||
+                       !fake::RequireRecord(rect, sizeof *rect, "FillRect without a RECT")))
+        return 0;
     if (watchState.log)
         Log(Line("FillRect(%s, %s, %ld)", P(dc), fake::Rect(rect).c_str(),
                  static_cast<long>(reinterpret_cast<intptr_t>(brush))));
@@ -325,6 +406,10 @@ int FillRect(HDC dc, const RECT* rect, HBRUSH brush) {
 
 HMENU LoadMenuA(HINSTANCE instance, LPCSTR name) {
     const CallOut callOut("LoadMenuA");
+    // A name below 0x10000 is a resource number; anything else is a text.
+    if (Checking() && reinterpret_cast<uintptr_t>(name) > 0xFFFF &&
+        !fake::RequireText(name, "LoadMenuA name"))
+        return nullptr;
     if (watchState.log)
         Log(Line("LoadMenuA(%s, %lu)", P(instance),
                  static_cast<unsigned long>(reinterpret_cast<uintptr_t>(name))));
@@ -345,7 +430,8 @@ BOOL DrawMenuBar(HWND window) {
 
 int SetStretchBltMode(HDC dc, int mode) {
     const CallOut callOut("SetStretchBltMode");
-    if (watchState.strict) Require(dc == platformState.dc, "SetStretchBltMode outside a paint");
+    if (Checking() && !Require(dc == platformState.dc, "SetStretchBltMode outside a paint"))
+        return 0;
     if (watchState.log) Log(Line("SetStretchBltMode(%s, %d)", P(dc), mode));
     ++platformState.stretchModes;
     return 1;
@@ -359,13 +445,12 @@ int StretchDIBits(HDC dc, int xDest, int yDest, int destWidth, int destHeight, i
         Log(Line("StretchDIBits(%s, %d, %d, %d, %d, %d, %d, %d, %d, %s, %s, %u, 0x%X)", P(dc),
                  xDest, yDest, destWidth, destHeight, xSrc, ySrc, srcWidth, srcHeight, P(bits),
                  P(info), usage, rop));
-    if (watchState.strict) {
-        Require(dc == platformState.dc, "StretchDIBits outside a paint");
-        Require(usage == DIB_RGB_COLORS && rop == SRCCOPY, "StretchDIBits mode");
-        // An empty source or destination reads nothing.
-        if (srcWidth != 0 && srcHeight != 0 && destWidth != 0 && destHeight != 0)
-            fake::RequireBlitReadable(xSrc, ySrc, srcWidth, srcHeight, bits, info);
-    }
+    // An empty source or destination reads nothing.
+    if (Checking() && (!Require(dc == platformState.dc, "StretchDIBits outside a paint") ||
+                       !Require(usage == DIB_RGB_COLORS && rop == SRCCOPY, "StretchDIBits mode") ||
+                       (srcWidth != 0 && srcHeight != 0 && destWidth != 0 && destHeight != 0 &&
+                        !fake::RequireBlitReadable(xSrc, ySrc, srcWidth, srcHeight, bits, info))))
+        return 0;
     return srcHeight;
 }
 
@@ -373,9 +458,10 @@ LPVOID VirtualAlloc(LPVOID address, SIZE_T size, DWORD allocationType, DWORD pro
     const CallOut callOut("VirtualAlloc");
     if (watchState.log)
         Log(Line("VirtualAlloc(%s, %zu, 0x%X, %u)", P(address), size, allocationType, protect));
-    if (watchState.strict)
-        Require(address == nullptr && allocationType == MEM_COMMIT && protect == PAGE_READWRITE,
-                "VirtualAlloc arguments");
+    if (Checking() &&
+        !Require(address == nullptr && allocationType == MEM_COMMIT && protect == PAGE_READWRITE,
+                 "VirtualAlloc arguments"))
+        return nullptr;
     const bool failing = platformState.failAllAllocations || (platformState.failingAllocations & 1);
     platformState.failingAllocations >>= 1;
     if (failing || size == 0 || size > platformState.largestBlock) return nullptr;
@@ -389,10 +475,10 @@ LPVOID VirtualAlloc(LPVOID address, SIZE_T size, DWORD allocationType, DWORD pro
 BOOL VirtualFree(LPVOID address, SIZE_T size, DWORD freeType) {
     const CallOut callOut("VirtualFree");
     if (watchState.log) Log(Line("VirtualFree(%s, %zu, 0x%X)", P(address), size, freeType));
-    if (watchState.strict) {
-        Require(size == 0 && freeType == MEM_RELEASE, "VirtualFree arguments");
-        Require(fake::blocks.count(address) == 1, "VirtualFree of a block not allocated");
-    }
+    if (Checking() &&
+        (!Require(size == 0 && freeType == MEM_RELEASE, "VirtualFree arguments") ||
+         !Require(fake::blocks.count(address) == 1, "VirtualFree of a block not allocated")))
+        return FALSE;
     fake::blocks.erase(address);
     free(address);
     return TRUE;

@@ -4,8 +4,9 @@
 // blocks; each harness chooses how closely to watch:
 // - the caller's floating-point state, required at every call out;
 // - a log line per call (the recording layer of the tests);
-// - strict checks of the arguments and of what the platform would read (the
-//   fuzzer's checked layer).
+// - checks of the arguments, records and texts the module hands over and of
+//   every byte the platform would read for them (every test and the fuzzer);
+// - strictly, the host's frame protocol as well (the fuzzer's host).
 // With none of them (the benchmarks) a call only answers.
 #pragma once
 
@@ -51,8 +52,11 @@ struct Host {
 
 // How closely the calls are watched.
 struct Watch {
-    bool log = false;     // a line per call into Calls()
-    bool strict = false;  // argument and read checks
+    bool log = false;      // a line per call into Calls()
+    bool checked = false;  // arguments, records, texts and what the platform reads
+    // Checked, and the pixel services called only within a frame of a picture
+    // that can exist (the harness sets Host::frameInProgress).
+    bool strict = false;
     FloatStateCheck floatState;
     bool floatStateArmed = false;
     void (*fault)(const char* what) = nullptr;  // told of every failed check
@@ -77,8 +81,9 @@ extern const FloatRegisters ownFloatState;
 // Binds a freshly loaded module to the fake host and the given handles.
 FilterTable* LoadModule(HWND window, HINSTANCE instance);
 
-// Reports `what` to the watch's fault handler unless `condition` holds.
-void Require(bool condition, const char* what);
+// Reports `what` to the watch's fault handler unless `condition` holds, and
+// gives `condition`; without a handler a failed check aborts.
+bool Require(bool condition, const char* what);
 
 // The log, and the names under which handles and buffers print in it.
 std::vector<std::string>& Calls();
@@ -90,6 +95,10 @@ std::string Line(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // The record of every SetMenuItemInfoA call, as far as its Windows 98 form
 // reaches, in call order (kept while logging).
 std::vector<MENUITEMINFO98A>& MenuItemRecords();
+
+// Bytes of one row of a 24-bit picture `width` pixels wide as the platform
+// reads it: padded to a multiple of 4.
+int64_t PaddedRowBytes(int32_t width);
 
 // Live VirtualAlloc blocks, and the size of the one starting at `pointer`
 // (0 when there is none).

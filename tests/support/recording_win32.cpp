@@ -7,6 +7,7 @@ namespace recording {
 void Reset() {
     fake::Reset();
     fake::watch().log = true;
+    fake::watch().checked = true;
     fake::watch().fault = [](const char* what) { ADD_FAILURE() << what; };
     fake::ExpectCallerFloatState();
 }

@@ -1,8 +1,9 @@
 // Test side of the fake platform: every platform and host call the module
 // makes is logged in order, with its arguments, as one line of text; handles
 // and buffers print under the names a test gives them. Every call out must be
-// made in the test's own floating-point state, and a call that is not fails
-// the test.
+// made in the test's own floating-point state, and every argument, record,
+// text and blit read must pass the fake platform's checks; a call that does
+// not fails the test with the check's message.
 #pragma once
 
 #include <string>
@@ -14,7 +15,7 @@ namespace recording {
 
 using Answers = fake::Platform;
 
-// Clears the log, the names and the answers, and starts watching.
+// Clears the log, the names and the answers, and starts watching and checking.
 void Reset();
 
 inline std::vector<std::string>& Calls() { return fake::Calls(); }
