@@ -25,27 +25,26 @@ std::vector<MENUITEMINFO98A> menuItemRecords;
 std::map<const void*, std::string> names;
 std::map<const void*, size_t> blocks;
 
-// Every call out is one: the caller's floating-point state must be back. The
-// fake then runs in the harness's own state, as a caller's state with an
-// unmasked exception pending would trap at its next x87 arithmetic, and gives
-// the module the state it found when it returns.
-class CallOut {
-public:
-    explicit CallOut(const char* function) : armed_(watchState.floatStateArmed) {
-        if (!armed_) return;
-        if (!CheckFloatState(watchState.floatState, function))
-            Require(false, watchState.floatState.lastChange);
-        found_ = ReadFloatRegisters();
-        LoadFloatRegisters(ownFloatState);
-    }
-    ~CallOut() {
-        if (armed_) LoadFloatRegisters(found_);
-    }
+}  // namespace
 
-private:
-    bool armed_;
-    FloatRegisters found_ = {};
-};
+// The check comes first; the fault, if any, is reported in the harness's own
+// state, unwatched, as its report calls the C library too.
+CallOut::CallOut(const char* function) : armed_(watchState.floatStateArmed) {
+    if (!armed_) return;
+    const bool inCallerState = CheckFloatState(watchState.floatState, function);
+    found_ = ReadFloatRegisters();
+    LoadFloatRegisters(ownFloatState);
+    watchState.floatStateArmed = false;
+    Require(inCallerState, watchState.floatState.lastChange);
+}
+
+CallOut::~CallOut() {
+    if (!armed_) return;
+    watchState.floatStateArmed = true;
+    LoadFloatRegisters(found_);
+}
+
+namespace {
 
 const char* P(const void* pointer) {
     static std::string slots[16];
