@@ -192,13 +192,14 @@ FilterTable* LoadModule() {
 // unwatched, and gives the module back the state it found.
 class InOwnFloatState {
 public:
-    InOwnFloatState() : armed_(fake::watch().floatStateArmed), found_(ReadFloatRegisters()) {
-        LoadFloatRegisters(fake::ownFloatState);
+    InOwnFloatState() : armed_(fake::watch().floatStateArmed) {
         fake::watch().floatStateArmed = false;
+        found_ = ReadFloatRegisters();
+        LoadFloatRegisters(fake::ownFloatState);
     }
     ~InOwnFloatState() {
-        fake::watch().floatStateArmed = armed_;
         LoadFloatRegisters(found_);
+        fake::watch().floatStateArmed = armed_;
     }
 
 private:

@@ -27,21 +27,22 @@ std::map<const void*, size_t> blocks;
 
 }  // namespace
 
-// The check comes first; the fault, if any, is reported in the harness's own
-// state, unwatched, as its report calls the C library too.
+// Unwatched from the start: the check and the callee may call the C library
+// themselves (a struct copy may be a memcpy), and so may the fault's report,
+// which comes in the harness's own state.
 CallOut::CallOut(const char* function) : armed_(watchState.floatStateArmed) {
     if (!armed_) return;
+    watchState.floatStateArmed = false;
     const bool inCallerState = CheckFloatState(watchState.floatState, function);
     found_ = ReadFloatRegisters();
     LoadFloatRegisters(ownFloatState);
-    watchState.floatStateArmed = false;
     Require(inCallerState, watchState.floatState.lastChange);
 }
 
 CallOut::~CallOut() {
     if (!armed_) return;
-    watchState.floatStateArmed = true;
     LoadFloatRegisters(found_);
+    watchState.floatStateArmed = true;
 }
 
 namespace {
