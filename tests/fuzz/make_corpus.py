@@ -142,6 +142,21 @@ SEEDS = {
             precision=24, rounding=2, x87_unmasked=0x3F, mxcsr_unmasked=0x3F)),
         message(WM_PAINT, state=caller_state(precision=64, rounding=3, x87_flags=0x3F)),
         message(CLOSED), exit_(caller_state(precision=24, x87_unmasked=PRECISION))),
+    # Views on a rounding edge, where the x87 unit's 64-bit precision gives
+    # another layout than 53-bit: 15 x 53 fitted into 158 x 106 is exactly
+    # 30 x 106; at x9 around 23, a 55-wide source of a 46-wide filtered
+    # picture is centred on column 23 x 55 / 46 + 0.5 = 28 exactly; and a
+    # drag step of 2 at x7 in a 1-wide source of a 9-wide filtered picture,
+    # 3 - 2 / 7 / (1/9 as a float), lies next to a float rounding midpoint.
+    "rounding_edge_fit": session(message(OPENED), frame(15, 53)),
+    "rounding_edge_magnified": session(
+        message(OPENED), frame(46, 27, 55, 27), message(WM_COMMAND, command(32783)),
+        message(PREVIEW_PRESS, l_param=point(23, 5))),
+    "rounding_edge_drag": session(
+        message(OPENED), frame(9, 9, 1, 9), message(WM_COMMAND, command(32781)),
+        message(PREVIEW_PRESS, l_param=point(3, 4)), message(PREVIEW_RELEASE),
+        message(WM_LBUTTONDOWN, l_param=point(10, 10)),
+        message(WM_MOUSEMOVE, point(1, 0), point(12, 10))),
 }
 
 corpus = pathlib.Path(__file__).resolve().parent / "corpus"

@@ -1,32 +1,49 @@
 // Feeds the module random sequences of host callbacks and window messages,
 // against a host whose every answer the input chooses, each made with the
 // calling thread in a floating-point state the input chooses, and checks
-// after each step what must hold whatever the host and the user do.
+// after each step what must hold whatever the host and the user do. Each
+// input runs twice, the second time with every call made in Windows' default
+// state: the platform and host calls, with all that is handed to them, and
+// the view state after each step must be the same in both runs. Every pane
+// layout, clamped centre, drag step and drag factor the module computes is
+// compared with the same arithmetic compiled a second time with SSE2 doubles
+// (reference_arithmetic.h).
 //
 // Input: a sequence of steps, each an opcode byte followed by its operands
 // (see the Step* functions), the calling state last in each step that calls
 // the module; a read past the end gives zeros.
 
 #include <stdint.h>
+#include <stdio.h>
 #include <stdlib.h>
-#include <string.h>
+
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "capture/frame_store.h"
 #include "checking/float_registers.h"
 #include "plugin/plugin.h"
 #include "plugin/view_state.h"
+#include "tests/fuzz/reference_arithmetic.h"
 #include "tests/support/fake_system.h"
 #include "tests/support/module_state.h"
 #include "ui/menu_ids.h"
 #include "ui/window_messages.h"
 
+using fake::Line;
 using fake::Require;
 
 namespace {
 
+// The calling states of a run: those the input chooses, or Windows' default
+// for every call (the input's bytes for them read all the same).
+enum class CallerStates { chosen, windowsDefault };
+
 class Input {
 public:
-    Input(const uint8_t* data, size_t size) : data_(data), size_(size) {}
+    Input(const uint8_t* data, size_t size, CallerStates states)
+        : data_(data), size_(size), states_(states) {}
 
     bool empty() const { return position_ >= size_; }
     uint8_t Byte() { return empty() ? 0 : data_[position_++]; }
@@ -127,12 +144,15 @@ public:
         const uint32_t mxcsr = uint32_t{(modes >> 4) & 3u} << 13 | (modes & 0x40 ? 0x8000 : 0) |
                                (modes & 0x80 ? 0x40 : 0) | uint32_t{0x3Fu & ~mxcsrUnmasked} << 7 |
                                mxcsrFlags;
+        if (states_ == CallerStates::windowsDefault) return windowsDefaultState;
         return {x87Control, x87Flags, mxcsr};
     }
 
 private:
+    static constexpr FloatRegisters windowsDefaultState = {0x027F, 0, 0x1F80};
     const uint8_t* data_;
     size_t size_;
+    CallerStates states_;
     size_t position_ = 0;
 };
 
@@ -166,6 +186,57 @@ FilterTable* LoadModule() {
     host.maxWidth = 64;
     host.maxHeight = 48;
     return fake::LoadModule(window, instance);
+}
+
+// Harness code within a module call: runs in the harness's own state,
+// unwatched, and gives the module back the state it found.
+class InOwnFloatState {
+public:
+    InOwnFloatState() : armed_(fake::watch().floatStateArmed) {
+        fake::watch().floatStateArmed = false;
+        found_ = ReadFloatRegisters();
+        LoadFloatRegisters(fake::ownFloatState);
+    }
+    ~InOwnFloatState() {
+        LoadFloatRegisters(found_);
+        fake::watch().floatStateArmed = armed_;
+    }
+
+private:
+    bool armed_;
+    FloatRegisters found_;
+};
+
+// Results compare bit for bit: -0 is not 0.
+bool SameBits(float a, float b) {
+    return __builtin_bit_cast(uint32_t, a) == __builtin_bit_cast(uint32_t, b);
+}
+
+bool SameCenter(PanCenter a, PanCenter b) {
+    return SameBits(a.centerX, b.centerX) && SameBits(a.centerY, b.centerY);
+}
+
+bool SameLayout(const PaneLayout& a, const PaneLayout& b) {
+    return a.xDest == b.xDest && a.yDest == b.yDest && a.destWidth == b.destWidth &&
+           a.destHeight == b.destHeight && a.xSrc == b.xSrc && a.ySrc == b.ySrc &&
+           a.srcWidth == b.srcWidth && a.srcHeight == b.srcHeight && a.fillPane == b.fillPane;
+}
+
+std::string Describe(PanCenter center) { return Line("(%a, %a)", center.centerX, center.centerY); }
+
+std::string Describe(const PaneLayout& layout) {
+    return Line("dest %d,%d %dx%d, source %d,%d %dx%d, fill %d", layout.xDest, layout.yDest,
+                layout.destWidth, layout.destHeight, layout.xSrc, layout.ySrc, layout.srcWidth,
+                layout.srcHeight, layout.fillPane);
+}
+
+// Reports a result of the module that the reference arithmetic does not give.
+void RequireReference(bool same, const std::string& call, const std::string& module,
+                      const std::string& reference, const char* what) {
+    if (same) return;
+    fprintf(stderr, "%s: the module gives %s, the reference %s\n", call.c_str(), module.c_str(),
+            reference.c_str());
+    Require(false, what);
 }
 
 // Makes `call` to the module with the thread in the state the input chooses,
@@ -231,13 +302,60 @@ void StepFrame(Input& input, FilterTable* filter) {
     host.frameInProgress = false;
 }
 
+// The centre changes in a move only by a drag step: the reference's step
+// from the centre before it, clamped as the paint that drew clamps it.
+void CheckDragStep(const ViewState& before, LPARAM lParam, bool drew) {
+    const PanCenter centerBefore = {before.centerX, before.centerY};
+    const PanCenter center = {viewState.centerX, viewState.centerY};
+    if (SameCenter(center, centerBefore)) return;
+    const int32_t dx = static_cast<int16_t>(lParam & 0xFFFF) - before.lastMouseX;
+    const int32_t dy = static_cast<int16_t>(lParam >> 16 & 0xFFFF) - before.lastMouseY;
+    PanCenter expected = reference::DragStep(centerBefore, dx, dy, before.multi,
+                                             {before.dragScaleX, before.dragScaleY});
+    if (drew) {
+        const BITMAPINFOHEADER& filtered = frameStore.filteredInfo.bmiHeader;
+        expected = reference::ClampPanCenter(expected.centerX, expected.centerY, filtered.biWidth,
+                                             filtered.biHeight);
+    }
+    RequireReference(SameCenter(center, expected),
+                     Line("drag step (%d, %d) from %s at x%d, factors %a %a%s", dx, dy,
+                          Describe(centerBefore).c_str(), before.multi, before.dragScaleX,
+                          before.dragScaleY, drew ? ", clamped" : ""),
+                     Describe(center), Describe(expected),
+                     "a drag step's centre differs from the reference arithmetic's");
+}
+
+// The drag factors change only when a drag starts: to 1 in the filtered
+// pane, to the reference's factors in the source pane.
+void CheckDragFactors(const ViewState& before) {
+    const PanCenter factors = {viewState.dragScaleX, viewState.dragScaleY};
+    if (SameCenter(factors, {before.dragScaleX, before.dragScaleY}) ||
+        SameCenter(factors, {1.0f, 1.0f}))
+        return;
+    const BITMAPINFOHEADER& source = frameStore.sourceInfo.bmiHeader;
+    const BITMAPINFOHEADER& filtered = frameStore.filteredInfo.bmiHeader;
+    const reference::DragFactors expected = reference::SourcePaneDragFactors(
+        source.biWidth, source.biHeight, filtered.biWidth, filtered.biHeight);
+    RequireReference(SameCenter(factors, {expected.x, expected.y}),
+                     Line("drag factors of a %dx%d source and a %dx%d filtered picture",
+                          source.biWidth, source.biHeight, filtered.biWidth, filtered.biHeight),
+                     Describe(factors), Describe(PanCenter{expected.x, expected.y}),
+                     "drag factors differ from the reference arithmetic's");
+}
+
 void StepMessage(Input& input, FilterTable* filter) {
     const UINT message = input.Message();
     const WPARAM wParam = static_cast<WPARAM>(input.Param());
     const LPARAM lParam = static_cast<LPARAM>(input.Param());
+    const ViewState before = viewState;
+    const int drawingPaintsBefore = fake::platform().stretchModes;
     const int result = CallModule(
         input, [&] { return HandleWindowMessage(window, message, wParam, lParam, edit, filter); });
     Require(result == 0 || result == 1, "HandleWindowMessage result");
+    if (message == WM_MOUSEMOVE) {
+        CheckDragStep(before, lParam, fake::platform().stretchModes > drawingPaintsBefore);
+    }
+    CheckDragFactors(before);
 }
 
 void StepAnswers(Input& input) {
@@ -289,11 +407,28 @@ void CheckInvariants(int paintsBefore, int drawingPaintsBefore) {
     }
 }
 
-}  // namespace
+// Names the buffers in the log, so that both runs print them alike.
+void NameBuffers() {
+    if (frameStore.sourcePixels != nullptr) fake::Name(frameStore.sourcePixels, "source pixels");
+    if (frameStore.filteredPixels != nullptr)
+        fake::Name(frameStore.filteredPixels, "filtered pixels");
+}
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+void LogViewState() {
+    fake::Log(
+        Line("view: screen %d, x%d, center %a %a, dragging %d from %d,%d, factors %a %a, "
+             "preview pressed %d, last painted %d",
+             viewState.screen, viewState.multi, viewState.centerX, viewState.centerY,
+             viewState.dragging, viewState.lastMouseX, viewState.lastMouseY, viewState.dragScaleX,
+             viewState.dragScaleY, viewState.mainMouseDown, viewState.lastPaintedScreen));
+}
+
+// Runs the input's steps on the module as freshly loaded, and returns the
+// calls it made with the view state after each step.
+std::vector<std::string> RunSession(const uint8_t* data, size_t size, CallerStates states) {
     FilterTable* filter = LoadModule();
-    Input input(data, size);
+    fake::watch().log = true;
+    Input input(data, size, states);
     while (!input.empty()) {
         const int paintsBefore = fake::platform().titles;
         const int drawingPaintsBefore = fake::platform().stretchModes;
@@ -318,7 +453,99 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 break;
         }
         CheckInvariants(paintsBefore, drawingPaintsBefore);
+        NameBuffers();
+        LogViewState();
     }
     ReleaseMemory();
+    return std::move(fake::Calls());
+}
+
+// The caller's state may change only the state itself: both runs must make
+// the same calls with the same arguments and leave the same view state.
+void RequireSameCalls(const std::vector<std::string>& chosen,
+                      const std::vector<std::string>& windowsDefault) {
+    size_t first = 0;
+    while (first < chosen.size() && first < windowsDefault.size() &&
+           chosen[first] == windowsDefault[first])
+        ++first;
+    if (first == chosen.size() && first == windowsDefault.size()) return;
+    const auto at = [first](const std::vector<std::string>& calls) {
+        return first < calls.size() ? calls[first].c_str() : "(no more calls)";
+    };
+    fprintf(stderr, "line %zu of the log, in the chosen calling states: %s\n", first + 1,
+            at(chosen));
+    fprintf(stderr, "line %zu of the log, in Windows' default state: %s\n", first + 1,
+            at(windowsDefault));
+    Require(false, "the calls differ between the chosen calling states and Windows' default");
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::vector<std::string> chosen = RunSession(data, size, CallerStates::chosen);
+    const std::vector<std::string> windowsDefault =
+        RunSession(data, size, CallerStates::windowsDefault);
+    RequireSameCalls(chosen, windowsDefault);
     return 0;
 }
+
+// The module's geometry: every call that the module's painting makes is
+// redirected here by the linker (-Wl,--wrap, tests/fuzz/CMakeLists.txt) and
+// compared with the reference arithmetic on the same arguments.
+extern "C" {
+
+PaneLayout __real__Z17ComputePaneLayoutRK4RECT9PaneAligniiiiiff(
+    const RECT& pane, PaneAlign align, int32_t pictureWidth, int32_t pictureHeight,
+    int32_t filteredWidth, int32_t filteredHeight, int32_t multi, float centerX, float centerY);
+PanCenter __real__Z14ClampPanCenterffii(float centerX, float centerY, int32_t filteredWidth,
+                                        int32_t filteredHeight);
+PanCenter __real__Z17ClampPreviewPointssii(int16_t x, int16_t y, int32_t filteredWidth,
+                                           int32_t filteredHeight);
+
+PaneLayout __wrap__Z17ComputePaneLayoutRK4RECT9PaneAligniiiiiff(
+    const RECT& pane, PaneAlign align, int32_t pictureWidth, int32_t pictureHeight,
+    int32_t filteredWidth, int32_t filteredHeight, int32_t multi, float centerX, float centerY) {
+    const PaneLayout layout = __real__Z17ComputePaneLayoutRK4RECT9PaneAligniiiiiff(
+        pane, align, pictureWidth, pictureHeight, filteredWidth, filteredHeight, multi, centerX,
+        centerY);
+    const InOwnFloatState own;
+    const PaneLayout expected =
+        reference::ComputePaneLayout(pane, align, pictureWidth, pictureHeight, filteredWidth,
+                                     filteredHeight, multi, centerX, centerY);
+    RequireReference(SameLayout(layout, expected),
+                     Line("ComputePaneLayout({%d,%d,%d,%d}, %d, %d, %d, %d, %d, %d, %a, %a)",
+                          pane.left, pane.top, pane.right, pane.bottom, align, pictureWidth,
+                          pictureHeight, filteredWidth, filteredHeight, multi, centerX, centerY),
+                     Describe(layout), Describe(expected),
+                     "a pane layout differs from the reference arithmetic's");
+    return layout;
+}
+
+PanCenter __wrap__Z14ClampPanCenterffii(float centerX, float centerY, int32_t filteredWidth,
+                                        int32_t filteredHeight) {
+    const PanCenter center =
+        __real__Z14ClampPanCenterffii(centerX, centerY, filteredWidth, filteredHeight);
+    const InOwnFloatState own;
+    const PanCenter expected =
+        reference::ClampPanCenter(centerX, centerY, filteredWidth, filteredHeight);
+    RequireReference(
+        SameCenter(center, expected),
+        Line("ClampPanCenter(%a, %a, %d, %d)", centerX, centerY, filteredWidth, filteredHeight),
+        Describe(center), Describe(expected),
+        "a clamped centre differs from the reference arithmetic's");
+    return center;
+}
+
+PanCenter __wrap__Z17ClampPreviewPointssii(int16_t x, int16_t y, int32_t filteredWidth,
+                                           int32_t filteredHeight) {
+    const PanCenter center = __real__Z17ClampPreviewPointssii(x, y, filteredWidth, filteredHeight);
+    const InOwnFloatState own;
+    const PanCenter expected = reference::ClampPreviewPoint(x, y, filteredWidth, filteredHeight);
+    RequireReference(SameCenter(center, expected),
+                     Line("ClampPreviewPoint(%d, %d, %d, %d)", x, y, filteredWidth, filteredHeight),
+                     Describe(center), Describe(expected),
+                     "a preview point's centre differs from the reference arithmetic's");
+    return center;
+}
+
+}  // extern "C"

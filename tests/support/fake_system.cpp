@@ -29,27 +29,27 @@ std::vector<MENUITEMINFO98A> menuItemRecords;
 std::map<const void*, std::string> names;
 std::map<const void*, size_t> blocks;
 
-// Every call out is one: the caller's floating-point state must be back. The
-// fake then runs in the harness's own state, as a caller's state with an
-// unmasked exception pending would trap at its next x87 arithmetic, and gives
-// the module the state it found when it returns.
-class CallOut {
-public:
-    explicit CallOut(const char* function) : armed_(watchState.floatStateArmed) {
-        if (!armed_) return;
-        if (!CheckFloatState(watchState.floatState, function))
-            Require(false, watchState.floatState.lastChange);
-        found_ = ReadFloatRegisters();
-        LoadFloatRegisters(ownFloatState);
-    }
-    ~CallOut() {
-        if (armed_) LoadFloatRegisters(found_);
-    }
+}  // namespace
 
-private:
-    bool armed_;
-    FloatRegisters found_ = {};
-};
+// Unwatched from the start: the check and the callee may call the C library
+// themselves (a struct copy may be a memcpy), and so may the fault's report,
+// which comes in the harness's own state.
+CallOut::CallOut(const char* function) : armed_(watchState.floatStateArmed) {
+    if (!armed_) return;
+    watchState.floatStateArmed = false;
+    const bool inCallerState = CheckFloatState(watchState.floatState, function);
+    found_ = ReadFloatRegisters();
+    LoadFloatRegisters(ownFloatState);
+    Require(inCallerState, watchState.floatState.lastChange);
+}
+
+CallOut::~CallOut() {
+    if (!armed_) return;
+    LoadFloatRegisters(found_);
+    watchState.floatStateArmed = true;
+}
+
+namespace {
 
 const char* P(const void* pointer) {
     static std::string slots[16];

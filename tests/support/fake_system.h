@@ -78,6 +78,21 @@ void Reset();
 void ExpectCallerFloatState();
 extern const FloatRegisters ownFloatState;
 
+// Every call out of the module (a platform or host function, or one of the C
+// library's) is one: the caller's floating-point state must be back. The
+// callee then runs in the harness's own state, unwatched, as a caller's state
+// with an unmasked exception pending would trap at its next x87 arithmetic,
+// and gives the module the state it found when it returns.
+class CallOut {
+public:
+    explicit CallOut(const char* function);
+    ~CallOut();
+
+private:
+    bool armed_;
+    FloatRegisters found_ = {};
+};
+
 // Binds a freshly loaded module to the fake host and the given handles.
 FilterTable* LoadModule(HWND window, HINSTANCE instance);
 
