@@ -77,8 +77,10 @@ fi
 shown=${settings#"$repo"/}
 if [[ -f $settings ]]; then
     saved=$(grep -E '^(Screen|Multi)=' "$settings" | paste -sd' ')
+    reset="--fresh starts without them"
+    [[ $settings == "$files"/* ]] || reset="named by --settings, which --fresh leaves alone"
     echo "host.sh: starting from the settings saved in $shown: ${saved:-no plug-in settings in it}" \
-        "(--fresh starts without them)"
+        "($reset)"
 else
     echo "host.sh: starting fresh: no saved settings; the host saves them in $shown"
 fi
