@@ -211,6 +211,14 @@ def check_checker(actual, background, blits, results):
         results.check(f"checker: rejects the {label}", len(bad) > 0, "no pixel differs")
 
 
+def check_failure_picture(actual, background, blits, results):
+    """The expected picture that a failing checkpoint leaves must pass the comparison."""
+    picture = failures.expected_picture(actual.width, actual.height, background, blits)
+    bad = expected.mismatches(picture, background, blits)
+    results.check("failure pictures: the expected picture passes the comparison", not bad,
+                  f"{len(bad)} pixels differ, first at {bad[:5]}")
+
+
 def build_runs(work):
     noise = {n: expected.noise_picture(w, h, n) for n, (w, h) in
              {1: (320, 240), 2: (320, 240), 3: (320, 240), 4: (160, 120),
@@ -325,6 +333,7 @@ def main():
             failure.checkpoint(directory, label, name, outcome, results)
             if run.name == "views" and name == "views-2" and outcome:
                 check_checker(*outcome, results)
+                check_failure_picture(*outcome, results)
         stored = {"settings-first": {"Screen": "1", "Multi": "3"},
                   "settings-clamped": {"Screen": "2", "Multi": "0"},
                   "soak": {"Screen": "0", "Multi": "0"}}.get(run.name)
