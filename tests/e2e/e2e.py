@@ -106,24 +106,6 @@ class Run:
         return self
 
 
-def settings_path(run, work):
-    return os.path.join(work, (run.settings or run.name) + ".ini")
-
-
-def host_options(run, directory):
-    """The run's options for the host, its pictures written into `directory`."""
-    options = []
-    for option in run.options:
-        if isinstance(option, expected.Picture):
-            path = os.path.join(directory, f"picture{len(options)}.bmp")
-            expected.write_bmp(path, option)
-            option = path
-        options.append(option)
-    if FP_STATE:
-        options += ["--fp-state", FP_STATE]
-    return options
-
-
 def run_host(run, host, module, work, results):
     directory = os.path.join(work, run.name)
     os.makedirs(directory, exist_ok=True)
@@ -140,6 +122,24 @@ def run_host(run, host, module, work, results):
         ok, detail = False, "timed out"
     results.check(f"{run.name}: the host runs the script and exits cleanly", ok, detail)
     return directory, ini
+
+
+def settings_path(run, work):
+    return os.path.join(work, (run.settings or run.name) + ".ini")
+
+
+def host_options(run, directory):
+    """The run's options for the host, its pictures written into `directory`."""
+    options = []
+    for option in run.options:
+        if isinstance(option, expected.Picture):
+            path = os.path.join(directory, f"picture{len(options)}.bmp")
+            expected.write_bmp(path, option)
+            option = path
+        options.append(option)
+    if FP_STATE:
+        options += ["--fp-state", FP_STATE]
+    return options
 
 
 def read_report(path):

@@ -35,6 +35,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
+# A name in E2E_ONLY that is no run stops the suite here, before Wine starts.
 (cd tests/e2e && /usr/bin/python3 -c 'import sys, e2e; e2e.build_runs(sys.argv[1])' "$work")
 
 # One prefix and one wine server for the whole suite: the first start of a
