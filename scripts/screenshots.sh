@@ -6,6 +6,7 @@
 #   bash scripts/screenshots.sh --check  fails if any pixel of docs/ differs
 #
 # Pixels are compared, not bytes: the same picture may be encoded otherwise.
+# Sets up the machine first (ImageMagick).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -16,11 +17,13 @@ copies=(
 )
 
 check=
+outcome=copied
 case ${1:-} in
-    --check) check=1 ;;
+    --check) check=1 outcome=checked ;;
     "") ;;
     *) echo "usage: bash scripts/screenshots.sh [--check]" >&2; exit 2 ;;
 esac
+bash scripts/setup.sh
 
 differ=0
 for copy in "${copies[@]}"; do
@@ -52,3 +55,4 @@ if ((differ)); then
     echo "screenshots: docs/ is out of date; bash scripts/screenshots.sh copies the new ones" >&2
     exit 1
 fi
+echo "screenshots: ${#copies[@]} $outcome"

@@ -2,11 +2,16 @@
 # Installs what the build and the tests need (Debian 12, as root): the i386
 # architecture first, for wine32 and the 32-bit test build; then the packages
 # (and qemu-user where the kernel does not run 32-bit programs), and the
-# Japanese locale that Wine needs for code page 932.
+# Japanese locale that Wine needs for code page 932. What it did, with apt's
+# and debconf's messages, goes to build/setup.log, which the next run replaces.
 set -euo pipefail
+repo=$(cd "$(dirname "$0")/.." && pwd)
+mkdir -p "$repo/build"
+log=$repo/build/setup.log
+echo "setup: $(date -u '+%Y-%m-%d %H:%M:%S UTC')" >"$log"
 
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
-    echo "setup: adding the i386 architecture"
+    echo "setup: adding the i386 architecture" | tee -a "$log"
     dpkg --add-architecture i386
     apt_updated=
 fi
@@ -16,42 +21,42 @@ packages=(
     g++-multilib libgtest-dev:i386 libbenchmark-dev:i386
     g++-mingw-w64-i686 g++-mingw-w64-x86-64
     wine wine64 wine32:i386 xvfb xauth locales fonts-ipafont-gothic
-    python3-pefile imagemagick zip unzip
+    python3-pefile imagemagick zip unzip yamllint
 )
 
 # Installs those of the given packages that are missing; updates the package
 # lists first when anything is to be installed or the i386 architecture is new.
-# apt's and debconf's messages go to a log, shown only if the installation fails.
+# apt's and debconf's messages go to the log, shown if the installation fails.
 install_missing() {
     local package missing=()
     for package in "$@"; do
         dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||
             missing+=("$package")
     done
-    ((${#missing[@]})) || [[ -v apt_updated ]] || return 0
+    if ((${#missing[@]} == 0)) && [[ ! -v apt_updated ]]; then
+        echo "setup: installed already: $*" >>"$log"
+        return 0
+    fi
     echo "setup: installing what the build and the stand-in host need (once, a few minutes):" \
-        "${missing[*]}"
-    local log
-    log=$(mktemp /tmp/pandrel-setup.XXXXXX.log)
+        "${missing[*]}" | tee -a "$log"
     if ! { apt-get update -qq && { ((${#missing[@]} == 0)) ||
-        DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}"; }; } >"$log" 2>&1; then
+        DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}"; }; } >>"$log" 2>&1; then
         cat "$log"
         echo "setup: the installation failed; its log is $log" >&2
         exit 1
     fi
     unset apt_updated
-    rm -f "$log"
 }
 install_missing "${packages[@]}"
 
 # Without 32-bit support in the kernel, the 32-bit test programs run under
 # qemu-i386 (scripts/machine.sh: the compilers' binutils test the kernel).
-source "$(dirname "$0")/machine.sh"
+source "$repo/scripts/machine.sh"
 machine_runs_32bit || install_missing qemu-user
 
 if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf8$'; then
-    echo "setup: generating ja_JP.UTF-8"
+    echo "setup: generating ja_JP.UTF-8" | tee -a "$log"
     sed -i 's/^# *\(ja_JP.UTF-8 UTF-8\)/\1/' /etc/locale.gen
     grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen || echo 'ja_JP.UTF-8 UTF-8' >>/etc/locale.gen
-    locale-gen >/dev/null
+    locale-gen >>"$log" 2>&1
 fi

@@ -3,8 +3,15 @@
 # check. On a machine that does not run 32-bit programs, the 32-bit Linux test
 # programs run under qemu-i386, and the stages that run 32-bit code under Wine
 # are skipped, and counted as skipped. Exits nonzero if anything fails.
+# Everything it prints goes to build/test.log as well.
 set -uo pipefail
 cd "$(dirname "$0")/.."
+
+mkdir -p build
+exec > >(tee build/test.log) 2>&1
+# The log is complete only when tee has read everything: wait for it.
+tee_pid=$!
+trap 'exec >&- 2>&-; wait "$tee_pid"' EXIT
 
 bash scripts/setup.sh || exit 1
 bash scripts/build.sh || exit 1
@@ -56,6 +63,12 @@ stage_32bit_linux() {
     stage "$name" "$@"
 }
 
+# yamllint prints nothing for a file without faults: the count shows what it read.
+check_workflows() {
+    local workflows=(.github/workflows/*.yml)
+    yamllint --strict "${workflows[@]}" && echo "workflows: ${#workflows[@]} checked: ${workflows[*]}"
+}
+
 # A second build in another directory must give the same bytes.
 rebuild_and_compare_win32() {
     cmake -S . -B build/win32-again --toolchain cmake/mingw-i686.cmake \
@@ -99,6 +112,7 @@ fi
 stage "benchmark builds, 64-bit and 32-bit x87" bash scripts/build.sh bench bench32
 stage "run.sh: pictures refused and converted" bash tests/run_pictures_test.sh
 stage "release archive" bash scripts/release.sh
+stage "CI workflow syntax" check_workflows
 
 echo
 ((failed)) && echo "failed stages: ${failures[*]}"

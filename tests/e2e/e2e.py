@@ -15,6 +15,7 @@ import subprocess
 import sys
 
 import expected
+import failures
 
 COMPARE, FIT = 32771, 32774  # menu ids of the first view and the first magnification item
 
@@ -110,16 +111,8 @@ def run_host(run, host, module, work, results):
     os.makedirs(directory, exist_ok=True)
     with open(os.path.join(directory, "script.txt"), "w") as f:
         f.write("\n".join(a.strip() for line in run.script for a in line.split(";")) + "\n")
-    ini = os.path.join(work, (run.settings or run.name) + ".ini")
-    options = []
-    for option in run.options:
-        if isinstance(option, expected.Picture):
-            path = os.path.join(directory, f"picture{len(options)}.bmp")
-            expected.write_bmp(path, option)
-            option = path
-        options.append(option)
-    if FP_STATE:
-        options += ["--fp-state", FP_STATE]
+    ini = settings_path(run, work)
+    options = host_options(run, directory)
     command = ["wine", host, "--settings", ini, *options, "--script", "script.txt", module]
     try:
         timeout = 120 + (SOAK_STEPS // 50 if run.name == "soak" else 0)
@@ -129,6 +122,24 @@ def run_host(run, host, module, work, results):
         ok, detail = False, "timed out"
     results.check(f"{run.name}: the host runs the script and exits cleanly", ok, detail)
     return directory, ini
+
+
+def settings_path(run, work):
+    return os.path.join(work, (run.settings or run.name) + ".ini")
+
+
+def host_options(run, directory):
+    """The run's options for the host, its pictures written into `directory`."""
+    options = []
+    for option in run.options:
+        if isinstance(option, expected.Picture):
+            path = os.path.join(directory, f"picture{len(options)}.bmp")
+            expected.write_bmp(path, option)
+            option = path
+        options.append(option)
+    if FP_STATE:
+        options += ["--fp-state", FP_STATE]
+    return options
 
 
 def read_report(path):
@@ -198,6 +209,14 @@ def check_checker(actual, background, blits, results):
                            ("filtered picture in the source pane", wrong)]:
         bad = expected.mismatches(actual, background, variant)
         results.check(f"checker: rejects the {label}", len(bad) > 0, "no pixel differs")
+
+
+def check_failure_picture(actual, background, blits, results):
+    """The expected picture that a failing checkpoint leaves must pass the comparison."""
+    picture = failures.expected_picture(actual.width, actual.height, background, blits)
+    bad = expected.mismatches(picture, background, blits)
+    results.check("failure pictures: the expected picture passes the comparison", not bad,
+                  f"{len(bad)} pixels differ, first at {bad[:5]}")
 
 
 def build_runs(work):
@@ -281,6 +300,15 @@ def build_runs(work):
              "menu compare; menu fit; save-frames s", screen=0, multi=0)
     soak.checkpoint(f"after {SOAK_STEPS} random messages, compare, fit", "s")
     runs = [views, sizes, edges, precision, frames, first, second, clamped, soak]
+    return select_runs(runs)
+
+
+def select_runs(runs):
+    """The runs that E2E_ONLY names, or all; a name that is no run stops the suite."""
+    names = [run.name for run in runs]
+    unknown = [name for name in ONLY if name not in names]
+    if unknown:
+        sys.exit(f"e2e: E2E_ONLY names no run: {' '.join(unknown)}; the runs are: {' '.join(names)}")
     return [run for run in runs if run.name in ONLY] if ONLY else runs
 
 
@@ -289,6 +317,7 @@ def main():
     results = Results()
     runs = build_runs(work)
     for run in runs:
+        failure = failures.Folder(run, settings_path(run, work))
         directory, ini = run_host(run, host, module, work, results)
         for label, name, view, pictures in run.checkpoints:
             if isinstance(pictures, str):
@@ -301,8 +330,10 @@ def main():
                     continue
             outcome = check_checkpoint(run, directory, label, name, view,
                                        pictures or run.pictures, results)
+            failure.checkpoint(directory, label, name, outcome, results)
             if run.name == "views" and name == "views-2" and outcome:
                 check_checker(*outcome, results)
+                check_failure_picture(*outcome, results)
         stored = {"settings-first": {"Screen": "1", "Multi": "3"},
                   "settings-clamped": {"Screen": "2", "Multi": "0"},
                   "soak": {"Screen": "0", "Multi": "0"}}.get(run.name)
@@ -310,8 +341,9 @@ def main():
             got = read_ini(ini)
             results.check(f"{run.name}: settings stored at the end", got == stored,
                           f"{got} != {stored}")
-    print(f"\ne2e: {results.passed} passed, {len(results.failed)} failed")
-    return 1 if results.failed else 0
+        failure.finish(directory, host_options, host, results)
+    print(f"\ne2e: {len(runs)} runs, {results.passed} checks passed, {len(results.failed)} failed")
+    return 1 if results.failed or not results.passed else 0
 
 
 if __name__ == "__main__":

@@ -4,8 +4,11 @@
 # and the build: E2E_BUILD names it, by default build/win32 (the shipped
 # module, under wine32) on a machine that runs 32-bit programs and build/win64
 # elsewhere. E2E_FP_STATE runs the suite with the host's thread in that
-# floating-point state (see e2e.py). Set KEEP_E2E=1 to keep the captures and
-# reports.
+# floating-point state (see e2e.py). E2E_ONLY names the runs to run; a name
+# that is no run stops it before Wine starts. Set KEEP_E2E=1 to keep the
+# captures and reports (not the Wine prefix). A run with a failing check
+# leaves its pictures and a replay command in build/e2e-failures/RUN/
+# (failures.py).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
@@ -16,16 +19,24 @@ build=${E2E_BUILD:-$default_build}
 host=$build/host/pandrel-host.exe
 module=$build/Pandrel.auf
 for file in "$host" "$module"; do
-    [[ -f $file ]] || { echo "e2e: $file is missing: build ${build#build/} first"; exit 1; }
+    [[ -f $file ]] || { echo "e2e: $file is missing: bash scripts/build.sh ${build#build/} first"; exit 1; }
 done
 
 work=$(mktemp -d /tmp/pandrel-e2e.XXXXXX)
 export WINEPREFIX=$work/prefix WINEDEBUG=-all LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
 cleanup() {
     wineserver -k 2>/dev/null || true
-    if [[ ${KEEP_E2E:-} == 1 ]]; then echo "e2e: captures and reports kept in $work"; else rm -rf "$work"; fi
+    if [[ ${KEEP_E2E:-} == 1 ]]; then
+        rm -rf "$WINEPREFIX"
+        echo "e2e: captures and reports kept in $work"
+    else
+        rm -rf "$work"
+    fi
 }
 trap cleanup EXIT
+
+# A name in E2E_ONLY that is no run stops the suite here, before Wine starts.
+(cd tests/e2e && /usr/bin/python3 -c 'import sys, e2e; e2e.build_runs(sys.argv[1])' "$work")
 
 # One prefix and one wine server for the whole suite: the first start of a
 # prefix is the slow part.
