@@ -317,6 +317,12 @@ def build_runs(work):
     largest.checkpoint("largest size 1920x1088", "m")
     largest.reopen(854, 480).checkpoint("largest size 854x480, the source's", "m")
     largest.reopen(320, 240).act("menu fit").checkpoint("largest size 320x240", "m")
+    # Magnified on the bottom rows, a blit of the forgotten source's header
+    # would read within the new buffer and show its zeros.
+    largest.act("resize 320 50; menu x1; preview-press 0 40; preview-release 0 40",
+                client=(320, 50), multi=1, cx=0.0, cy=40.0)
+    largest.checkpoint("largest size 320x240, x1 on the bottom rows", "m")
+    largest.act("resize 320 240; menu fit", client=(320, 240), multi=0)
     largest.reopen(1920, 1088).checkpoint("largest size 1920x1088 again", "m")
 
     soak = Run("soak", ["--filtered-size", "160x120", "--frames", "5"])
