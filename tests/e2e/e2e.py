@@ -300,10 +300,12 @@ def build_runs(work):
     odd_runs = []
     for name, layout in [("padded-rows", []), ("packed-rows", ["--packed-rows"])]:
         run = Run(name, ["--source", odd["source"], "--filtered", odd["filtered"], *layout], odd)
-        run.model_buffers().act("resize 640 300", client=(640, 300)).checkpoint("compare, fit")
+        # The frames as the host saves them, read back from its own layout.
+        run.model_buffers().act("resize 640 300; save-frames o", client=(640, 300))
+        run.checkpoint("compare, fit", "o")
         run.act("menu filtered; menu x1", screen=2, multi=1).preview_press(854, 0)
-        run.checkpoint("filtered alone, x1, top right corner")
-        run.act("menu source", screen=1).checkpoint("source alone, x1, top right corner")
+        run.checkpoint("filtered alone, x1, top right corner", "o")
+        run.act("menu source", screen=1).checkpoint("source alone, x1, top right corner", "o")
         odd_runs.append(run)
 
     # The host's largest size shrinks and grows between close and open:
