@@ -1,5 +1,5 @@
-// The frames the stand-in host serves: generated ones, or pictures read from
-// bitmap files; and the bitmap writer used for captures.
+// The frames the stand-in host serves, in its row layout: generated ones, or
+// pictures read from bitmap files; and the bitmap writer used for captures.
 #include <math.h>
 #include <stdio.h>
 #include <string.h>
@@ -12,31 +12,39 @@ struct Rgb {
     uint8_t r, g, b;
 };
 
+size_t Offset(const Picture& picture, int x, int yFromTop) {
+    return static_cast<size_t>(picture.height - 1 - yFromTop) * picture.rowBytes + x * 3;
+}
+
 void Put(Picture* picture, int x, int yFromTop, Rgb c) {
-    uint8_t* p = &picture->pixels[((picture->height - 1 - yFromTop) * picture->width + x) * 3];
+    uint8_t* p = &picture->pixels[Offset(*picture, x, yFromTop)];
     p[0] = c.b;
     p[1] = c.g;
     p[2] = c.r;
 }
 
 Rgb Get(const Picture& picture, int x, int yFromTop) {
-    const uint8_t* p = &picture.pixels[((picture.height - 1 - yFromTop) * picture.width + x) * 3];
+    const uint8_t* p = &picture.pixels[Offset(picture, x, yFromTop)];
     return {p[2], p[1], p[0]};
 }
 
-Picture Blank(int width, int height) {
+// In 64 bits, so that a bitmap file's header cannot make it overflow.
+uint64_t PaddedRowBytes(int width) { return (static_cast<uint64_t>(width) * 3 + 3) & ~uint64_t{3}; }
+
+Picture Blank(int width, int height, bool packedRows) {
     Picture picture;
     picture.width = width;
     picture.height = height;
-    picture.pixels.assign(static_cast<size_t>(width) * height * 3, 0);
+    picture.rowBytes = packedRows ? width * 3 : static_cast<int>(PaddedRowBytes(width));
+    picture.pixels.assign(static_cast<size_t>(picture.rowBytes) * height, 0);
     return picture;
 }
 
 // A detailed source frame: a colour gradient, rings around a point that moves
 // with the frame number, a patch of one-pixel stripes and a fine checkerboard
 // (which show what magnification does), and one white mark per frame number.
-Picture MakeSourceFrame(int frame, int width, int height) {
-    Picture picture = Blank(width, height);
+Picture MakeSourceFrame(int frame, int width, int height, bool packedRows) {
+    Picture picture = Blank(width, height, packedRows);
     const int ringX = width / 3 + frame * width / 12;
     const int ringY = height / 2;
     for (int y = 0; y < height; ++y) {
@@ -62,8 +70,8 @@ Picture MakeSourceFrame(int frame, int width, int height) {
 
 // The source as a visible filter chain shows it: resampled to the filtered
 // size, posterized to three levels per channel, red and blue swapped.
-Picture MakeFilteredFrame(const Picture& source, int width, int height) {
-    Picture picture = Blank(width, height);
+Picture MakeFilteredFrame(const Picture& source, int width, int height, bool packedRows) {
+    Picture picture = Blank(width, height, packedRows);
     const auto posterize = [](uint8_t v) { return static_cast<uint8_t>(v / 86 * 127); };
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
@@ -87,18 +95,18 @@ void WriteLe(uint8_t* p, uint32_t value, int bytes) {
 }  // namespace
 
 std::vector<VideoFrame> MakeEmbeddedFrames(int count, int sourceWidth, int sourceHeight,
-                                           int filteredWidth, int filteredHeight) {
+                                           int filteredWidth, int filteredHeight, bool packedRows) {
     std::vector<VideoFrame> frames;
     for (int frame = 0; frame < count; ++frame) {
         VideoFrame video;
-        video.source = MakeSourceFrame(frame, sourceWidth, sourceHeight);
-        video.filtered = MakeFilteredFrame(video.source, filteredWidth, filteredHeight);
+        video.source = MakeSourceFrame(frame, sourceWidth, sourceHeight, packedRows);
+        video.filtered = MakeFilteredFrame(video.source, filteredWidth, filteredHeight, packedRows);
         frames.push_back(video);
     }
     return frames;
 }
 
-bool ReadBmp(const char* path, Picture* picture, std::string* error) {
+bool ReadBmp(const char* path, bool packedRows, Picture* picture, std::string* error) {
     FILE* file = fopen(path, "rb");
     if (!file) {
         *error = std::string("cannot open ") + path;
@@ -119,22 +127,35 @@ bool ReadBmp(const char* path, Picture* picture, std::string* error) {
     const int32_t rawHeight = static_cast<int32_t>(ReadLe(&data[22], 4));
     const int height = rawHeight < 0 ? -rawHeight : rawHeight;
     const size_t offset = ReadLe(&data[10], 4);
-    const size_t rowBytes = static_cast<size_t>(width) * 3;
-    if (width <= 0 || width % 4 != 0 || height <= 0 || offset + rowBytes * height > data.size()) {
-        *error = std::string(path) + ": width must be a positive multiple of 4, the file complete";
+    if (width <= 0 || height <= 0 || offset + PaddedRowBytes(width) * height > data.size()) {
+        *error = std::string(path) + ": the size must be positive, the file complete";
         return false;
     }
-    *picture = Blank(width, height);
+    // The file's rows are padded to 4 bytes whatever the host's layout.
+    const size_t fileRowBytes = static_cast<size_t>(PaddedRowBytes(width));
+    *picture = Blank(width, height, packedRows);
     for (int row = 0; row < height; ++row) {
-        const int bottomUpRow = rawHeight < 0 ? height - 1 - row : row;
-        memcpy(&picture->pixels[bottomUpRow * rowBytes], &data[offset + row * rowBytes], rowBytes);
+        const int yFromTop = rawHeight < 0 ? row : height - 1 - row;
+        memcpy(&picture->pixels[Offset(*picture, 0, yFromTop)], &data[offset + row * fileRowBytes],
+               width * 3);
     }
     return true;
 }
 
+std::vector<uint8_t> BitmapRows(const Picture& picture) {
+    if (static_cast<uint64_t>(picture.rowBytes) == PaddedRowBytes(picture.width)) {
+        return picture.pixels;
+    }
+    Picture padded = Blank(picture.width, picture.height, false);
+    for (int y = 0; y < picture.height; ++y) {
+        memcpy(&padded.pixels[Offset(padded, 0, y)], &picture.pixels[Offset(picture, 0, y)],
+               picture.width * 3);
+    }
+    return padded.pixels;
+}
+
 bool WriteBmp(const char* path, int width, int height, const uint8_t* rows) {
-    const int stride = (width * 3 + 3) & ~3;
-    const size_t pixelBytes = static_cast<size_t>(stride) * height;
+    const size_t pixelBytes = static_cast<size_t>(PaddedRowBytes(width) * height);
     uint8_t header[54] = {'B', 'M'};
     WriteLe(&header[2], static_cast<uint32_t>(54 + pixelBytes), 4);
     WriteLe(&header[10], 54, 4);

@@ -9,11 +9,13 @@
 
 #include "plugin/host_interface.h"
 
-// A 24-bit picture, rows bottom-up, each row exactly width * 3 bytes (the
-// width is a multiple of 4, so the rows need no padding as a bitmap).
+// A 24-bit picture as the host hands it over: rows bottom-up, each rowBytes
+// long, padded to a multiple of 4 bytes as a bitmap's rows are, or packed
+// (width * 3 bytes); padding bytes are zero.
 struct Picture {
     int width = 0;
     int height = 0;
+    int rowBytes = 0;
     std::vector<uint8_t> pixels;
 };
 
@@ -24,9 +26,11 @@ struct VideoFrame {
 
 // frames.cpp
 std::vector<VideoFrame> MakeEmbeddedFrames(int count, int sourceWidth, int sourceHeight,
-                                           int filteredWidth, int filteredHeight);
-// Reads an uncompressed 24-bit bitmap whose width is a multiple of 4.
-bool ReadBmp(const char* path, Picture* picture, std::string* error);
+                                           int filteredWidth, int filteredHeight, bool packedRows);
+// Reads an uncompressed 24-bit bitmap into rows of the host's layout.
+bool ReadBmp(const char* path, bool packedRows, Picture* picture, std::string* error);
+// The picture's rows padded to 4 bytes, as a bitmap holds them.
+std::vector<uint8_t> BitmapRows(const Picture& picture);
 // Writes a 24-bit bitmap from bottom-up rows padded to 4 bytes, as a bitmap
 // stores them.
 bool WriteBmp(const char* path, int width, int height, const uint8_t* rows);

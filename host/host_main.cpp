@@ -144,7 +144,7 @@ LRESULT CALLBACK PreviewWindowProc(HWND window, UINT message, WPARAM wParam, LPA
                 info.bmiHeader.biPlanes = 1;
                 info.bmiHeader.biBitCount = 24;
                 SetDIBitsToDevice(dc, 0, 0, picture.width, picture.height, 0, 0, 0, picture.height,
-                                  picture.pixels.data(), &info, DIB_RGB_COLORS);
+                                  BitmapRows(picture).data(), &info, DIB_RGB_COLORS);
             }
             EndPaint(window, &paint);
             return 0;
@@ -212,6 +212,7 @@ struct Options {
     int frameCount = 4;
     int sourceWidth = 320, sourceHeight = 240;
     int filteredWidth = 0, filteredHeight = 0;  // 0: the source size
+    bool packedRows = false;
     bool openVideo = true;
     std::vector<std::string> actions;
     bool scripted = false;
@@ -219,11 +220,12 @@ struct Options {
 
 const char usage[] =
     "usage: pandrel-host [options] MODULE.auf\n"
-    "  --source FILE.bmp --filtered FILE.bmp  serve these 24-bit pictures (width a multiple of 4)\n"
+    "  --source FILE.bmp --filtered FILE.bmp  serve these 24-bit pictures as the one frame\n"
     "  --frames N             number of generated frames (default 4)\n"
     "  --source-size WxH      size of the generated source frames (default 320x240)\n"
     "  --filtered-size WxH    size of the generated filtered frames (default: the source size)\n"
     "  --max-size WxH         largest image size the host reports (default 1920x1088)\n"
+    "  --packed-rows          hand over rows of width * 3 bytes, not padded to 4 bytes\n"
     "  --settings FILE.ini    the host's settings file (default pandrel-host.ini)\n"
     "  --no-video             start with no video open\n"
     "  --fp-state CW,MXCSR    call the module with this x87 control word and MXCSR, and\n"
@@ -257,6 +259,8 @@ bool ParseOptions(int argc, char** argv, Options* options) {
         const bool hasValue = i + 1 < argc;
         if (arg == "--no-video") {
             options->openVideo = false;
+        } else if (arg == "--packed-rows") {
+            options->packedRows = true;
         } else if (arg[0] != '-' || arg == "-") {
             options->modulePath = argv[i];
         } else if (!hasValue) {
@@ -311,8 +315,8 @@ bool LoadFrames(const Options& options) {
         VideoFrame frame;
         std::string error;
         if (!options.sourceBmp || !options.filteredBmp ||
-            !ReadBmp(options.sourceBmp, &frame.source, &error) ||
-            !ReadBmp(options.filteredBmp, &frame.filtered, &error)) {
+            !ReadBmp(options.sourceBmp, options.packedRows, &frame.source, &error) ||
+            !ReadBmp(options.filteredBmp, options.packedRows, &frame.filtered, &error)) {
             fprintf(stderr, "%s\n",
                     error.empty() ? "--source and --filtered go together" : error.c_str());
             return false;
@@ -323,13 +327,12 @@ bool LoadFrames(const Options& options) {
     const int filteredWidth = options.filteredWidth ? options.filteredWidth : options.sourceWidth;
     const int filteredHeight =
         options.filteredHeight ? options.filteredHeight : options.sourceHeight;
-    if (options.sourceWidth % 4 || filteredWidth % 4 || !options.sourceHeight ||
-        !options.sourceWidth || !filteredWidth || !filteredHeight) {
-        fprintf(stderr, "frame widths must be positive multiples of 4, heights positive\n");
+    if (!options.sourceWidth || !options.sourceHeight || !filteredWidth || !filteredHeight) {
+        fprintf(stderr, "frame sizes must be positive\n");
         return false;
     }
     host.frames = MakeEmbeddedFrames(options.frameCount, options.sourceWidth, options.sourceHeight,
-                                     filteredWidth, filteredHeight);
+                                     filteredWidth, filteredHeight, options.packedRows);
     return true;
 }
 

@@ -240,9 +240,9 @@ bool WriteText(const std::string& path, const std::string& text) {
 bool SaveFrames(const std::string& prefix) {
     const VideoFrame& frame = host.frames[host.currentFrame];
     return WriteBmp((prefix + "-source.bmp").c_str(), frame.source.width, frame.source.height,
-                    frame.source.pixels.data()) &&
+                    BitmapRows(frame.source).data()) &&
            WriteBmp((prefix + "-filtered.bmp").c_str(), frame.filtered.width, frame.filtered.height,
-                    frame.filtered.pixels.data());
+                    BitmapRows(frame.filtered).data());
 }
 
 // A small deterministic generator, the same on every build.
@@ -356,6 +356,10 @@ bool RunAction(const std::string& action, std::string* error) {
         NextFrame();
     } else if (verb == "hide" || verb == "show") {
         ShowPluginWindow(verb == "show");
+    } else if (verb == "max-size" && ints(2) && a >= 0 && b >= 0) {
+        // Reported from now on: the module asks when it reserves its buffers.
+        host.maxWidth = a;
+        host.maxHeight = b;
     } else if (verb == "close") {
         CloseVideo();
     } else if (verb == "open") {

@@ -1,6 +1,5 @@
 # Sourced by run.sh: the user's own pictures as the one frame of the stand-in
-# host, which reads uncompressed 24-bit BMPs whose width is a multiple of 4
-# (host/frames.cpp, ReadBmp).
+# host, which reads uncompressed 24-bit BMPs (host/frames.cpp, ReadBmp).
 
 # Prints why FILE cannot be read, if it cannot. Needs nothing installed.
 unreadable_file() {
@@ -28,11 +27,21 @@ unservable_picture() {
         echo "$problem"
     elif ! size=$(picture_size "$1") || [[ -z $size ]]; then
         echo "not a picture that ImageMagick can read"
-    elif ((${size%% *} % 4)); then
-        local width=${size%% *}
-        echo "it is $width pixels wide; the stand-in host needs a width that is a multiple of 4" \
-            "(crop or scale it to $((width / 4 * 4)) or $((width / 4 * 4 + 4)))"
     fi
+}
+
+# Prints, for a filtered picture FILE whose rows the host pads to 4 bytes,
+# what the module leaves out of it: it copies width x height x 3 bytes of the
+# padded rows, so the top of the picture misses height x padding bytes.
+# Needs ImageMagick.
+missing_bytes_note() {
+    local width height
+    read -r width height < <(picture_size "$1")
+    local padding=$(((4 - width * 3 % 4) % 4))
+    ((padding == 0)) ||
+        echo "$width pixels wide, rows padded to $((width * 3 + padding)) bytes: the module" \
+            "copies $width x $height x 3 bytes, so the last $((height * padding)) bytes of its top" \
+            "rows stay black"
 }
 
 # Writes FILE's first picture to OUT.bmp as the stand-in host reads it:

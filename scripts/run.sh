@@ -83,6 +83,9 @@ if ((${#pictures[@]})); then
     max_height=$(printf '%s\n' 1088 "$sh" "$fh" | sort -n | tail -n 1)
     frames=(--source "$work/source.bmp" --filtered "$work/filtered.bmp"
         --max-size "${max_width}x$max_height")
+    # The one place where the module shows other than the picture.
+    note=$(missing_bytes_note "${paths[1]}")
+    [[ -z $note ]] || echo "${pictures[1]}: $note"
     shots=$repo/build/screenshots-pictures
 fi
 

@@ -64,6 +64,7 @@ class Run:
         self.name, self.options, self.pictures = name, options, pictures
         self.settings = settings
         self.script, self.checkpoints = [], []
+        self.buffer_steps = None  # None: the pictures are shown as they are
         self.view = {"screen": 0, "multi": 0, "cx": 0.0, "cy": 0.0, "open": True,
                      "client": (320, 106)}
 
@@ -99,10 +100,23 @@ class Run:
             last = point
         return self
 
+    def model_buffers(self, max_width=1920, max_height=1088):
+        """Shows the pictures as the module's buffers hold them (see
+        expected.ModuleBuffers): reserved at the start, then captured."""
+        self.buffer_steps = [("reserve", max_width, max_height), ("capture", True)]
+        return self
+
+    def reopen(self, max_width, max_height):
+        """Closes the video, changes the host's largest size, opens it again."""
+        self.act(f"close; max-size {max_width} {max_height}; open")
+        self.buffer_steps += [("release",), ("reserve", max_width, max_height), ("capture", True)]
+        return self
+
     def checkpoint(self, label, pictures=None):
         name = f"{self.name}-{len(self.checkpoints)}"
         self.script.append(f"capture {name}.bmp; report {name}.txt")
-        self.checkpoints.append((label, name, copy.deepcopy(self.view), pictures))
+        steps = self.buffer_steps and list(self.buffer_steps)
+        self.checkpoints.append((label, name, copy.deepcopy(self.view), pictures, steps))
         return self
 
 
@@ -184,7 +198,7 @@ def check_checkpoint(run, directory, label, name, view, pictures, results):
 
     client = (actual.width, actual.height)
     background = bytes(int(c) for c in report["background"].split())
-    blits = expected.view_blits(*client, view, pictures) if view["open"] else []
+    blits = expected.view_blits(*client, view, pictures) if view["open"] and pictures else []
     bad = expected.mismatches(actual, background, blits)
     results.check(f"{prefix}: client area {client[0]}x{client[1]}", client == view["client"],
                   f"{client} != {view['client']}")
@@ -295,11 +309,49 @@ def build_runs(work):
     clamped.view.update(screen=2, multi=0)
     clamped.act("save-frames s").checkpoint("stored Screen=7, Multi=-3", "s")
 
+    # Odd widths, 641 and 854 pixels (rows of 1923 and 2562 bytes), in both of
+    # the host's row layouts. The module copies width * height * 3 bytes and
+    # the blit reads rows padded to 4 bytes: with padded rows the filtered
+    # picture's top row misses its last 480 * 2 bytes; with packed rows each
+    # row starts a little earlier than the blit takes it to.
+    odd = {"source": expected.noise_picture(641, 361, 7),
+           "filtered": expected.noise_picture(854, 480, 8)}
+    odd_runs = []
+    for name, layout in [("padded-rows", []), ("packed-rows", ["--packed-rows"])]:
+        run = Run(name, ["--source", odd["source"], "--filtered", odd["filtered"], *layout], odd)
+        # The frames as the host saves them, read back from its own layout.
+        run.model_buffers().act("resize 640 300; save-frames o", client=(640, 300))
+        run.checkpoint("compare, fit", "o")
+        run.act("menu filtered; menu x1", screen=2, multi=1).preview_press(854, 0)
+        run.checkpoint("filtered alone, x1, top right corner", "o")
+        run.act("menu source", screen=1).checkpoint("source alone, x1, top right corner", "o")
+        odd_runs.append(run)
+
+    # The host's largest size shrinks and grows between close and open:
+    # to the source's size (its padded rows fill the buffers exactly), below
+    # it (the source, whose header would outgrow the new buffer, is forgotten
+    # and not captured, while the filtered picture's header still fits a
+    # fresh, zero buffer), and back. Generated frames 854 and 2 pixels wide:
+    # the filtered copy of 40 rows misses 80 bytes, its top 10 rows.
+    largest = Run("max-size", ["--source-size", "854x480", "--filtered-size", "2x40"])
+    largest.model_buffers().act("resize 320 240; save-frames m", client=(320, 240))
+    largest.checkpoint("largest size 1920x1088", "m")
+    largest.reopen(854, 480).checkpoint("largest size 854x480, the source's", "m")
+    largest.reopen(320, 240).act("menu fit").checkpoint("largest size 320x240", "m")
+    # Magnified on the bottom rows, a blit of the forgotten source's header
+    # would read within the new buffer and show its zeros.
+    largest.act("resize 320 50; menu x1; preview-press 0 40; preview-release 0 40",
+                client=(320, 50), multi=1, cx=0.0, cy=40.0)
+    largest.checkpoint("largest size 320x240, x1 on the bottom rows", "m")
+    largest.act("resize 320 240; menu fit", client=(320, 240), multi=0)
+    largest.reopen(1920, 1088).checkpoint("largest size 1920x1088 again", "m")
+
     soak = Run("soak", ["--filtered-size", "160x120", "--frames", "5"])
     soak.act(f"random {SOAK_STEPS} 7; show; open; resize 320 106; menu source; menu x3; "
              "menu compare; menu fit; save-frames s", screen=0, multi=0)
     soak.checkpoint(f"after {SOAK_STEPS} random messages, compare, fit", "s")
-    runs = [views, sizes, edges, precision, frames, first, second, clamped, soak]
+    runs = [views, sizes, edges, precision, frames, *odd_runs, largest, first, second, clamped,
+            soak]
     return select_runs(runs)
 
 
@@ -319,7 +371,7 @@ def main():
     for run in runs:
         failure = failures.Folder(run, settings_path(run, work))
         directory, ini = run_host(run, host, module, work, results)
-        for label, name, view, pictures in run.checkpoints:
+        for label, name, view, pictures, steps in run.checkpoints:
             if isinstance(pictures, str):
                 try:
                     pictures = {kind: expected.read_bmp(
@@ -328,8 +380,10 @@ def main():
                 except (OSError, ValueError) as error:
                     results.check(f"{run.name}: {label}: frames saved", False, str(error))
                     continue
-            outcome = check_checkpoint(run, directory, label, name, view,
-                                       pictures or run.pictures, results)
+            pictures = pictures or run.pictures
+            if steps:
+                pictures = expected.shown_pictures(steps, pictures, "--packed-rows" in run.options)
+            outcome = check_checkpoint(run, directory, label, name, view, pictures, results)
             failure.checkpoint(directory, label, name, outcome, results)
             if run.name == "views" and name == "views-2" and outcome:
                 check_checker(*outcome, results)

@@ -23,14 +23,10 @@ def noise_picture(width, height, seed):
     return Picture(width, height, random.Random(seed).randbytes(width * height * 3))
 
 
-def read_bmp(path):
-    data = open(path, "rb").read()
-    width, height = struct.unpack_from("<ii", data, 18)
-    bits, compression = struct.unpack_from("<HI", data, 28)
-    if data[:2] != b"BM" or bits != 24 or compression != 0:
-        raise ValueError(f"{path}: not an uncompressed 24-bit bitmap")
-    offset = struct.unpack_from("<I", data, 10)[0]
-    stride = (width * 3 + 3) & ~3
+def bitmap_picture(data, offset, width, height):
+    """The picture that 24-bit bitmap rows at `offset` hold: rows padded to 4
+    bytes, bottom-up for a positive height, top-down for a negative one."""
+    stride = padded_row_bytes(width)
     rows = []
     for row in range(abs(height)):
         start = offset + row * stride
@@ -43,19 +39,114 @@ def read_bmp(path):
     return Picture(width, abs(height), b"".join(rows))
 
 
+def read_bmp(path):
+    data = open(path, "rb").read()
+    width, height = struct.unpack_from("<ii", data, 18)
+    bits, compression = struct.unpack_from("<HI", data, 28)
+    if data[:2] != b"BM" or bits != 24 or compression != 0:
+        raise ValueError(f"{path}: not an uncompressed 24-bit bitmap")
+    return bitmap_picture(data, struct.unpack_from("<I", data, 10)[0], width, height)
+
+
+def host_rows(picture, packed):
+    """The picture as the host hands it over: rows bottom-up, blue green red,
+    each width * 3 bytes when packed, else padded to 4 bytes with zeros."""
+    row_bytes = picture.width * 3
+    stride = row_bytes if packed else padded_row_bytes(picture.width)
+    rows = bytearray(stride * picture.height)
+    for y in range(picture.height):
+        rgb = picture.rgb[y * row_bytes:(y + 1) * row_bytes]
+        start = (picture.height - 1 - y) * stride
+        rows[start:start + row_bytes:3] = rgb[2::3]
+        rows[start + 1:start + row_bytes:3] = rgb[1::3]
+        rows[start + 2:start + row_bytes:3] = rgb[0::3]
+    return bytes(rows)
+
+
 def write_bmp(path, picture):
-    stride = picture.width * 3
-    assert stride % 4 == 0, "widths are multiples of 4"
-    header = struct.pack("<2sIHHIIiiHHIIiiII", b"BM", 54 + stride * picture.height, 0, 0, 54, 40,
+    rows = host_rows(picture, packed=False)
+    header = struct.pack("<2sIHHIIiiHHIIiiII", b"BM", 54 + len(rows), 0, 0, 54, 40,
                          picture.width, picture.height, 1, 24, 0, 0, 0, 0, 0, 0)
-    rows = []
-    for y in reversed(range(picture.height)):
-        rgb = picture.rgb[y * stride:(y + 1) * stride]
-        bgr = bytearray(stride)
-        bgr[0::3], bgr[1::3], bgr[2::3] = rgb[2::3], rgb[1::3], rgb[0::3]
-        rows.append(bytes(bgr))
     with open(path, "wb") as f:
-        f.write(header + b"".join(rows))
+        f.write(header + rows)
+
+
+# --- The module's buffers ------------------------------------------------------
+
+def padded_row_bytes(width):
+    return (width * 3 + 3) & ~3
+
+
+def blit_bytes(width, height):
+    """Bytes the platform's blit reads for a picture: its rows padded."""
+    return padded_row_bytes(width) * height
+
+
+class ModuleBuffers:
+    """The module's two picture buffers, replayed step by step:
+
+    - reserve (on open and show, for buffers released before): fresh zero
+      bytes for the largest picture with padded rows; a picture held from an
+      earlier, larger buffer that would outgrow the new one is forgotten;
+    - release (on close and hide);
+    - capture: only when both buffers exist and the pictures, their rows
+      padded, fit them; the source as the host writes it (new_source), then
+      exactly width * height * 3 bytes of the filtered picture as the host
+      hands it over. Bytes beyond stay as they were.
+
+    `shown` reads each held picture back as the blit does, rows padded.
+    """
+
+    KINDS = ("source", "filtered")
+
+    def __init__(self, pictures, packed):
+        self.pictures, self.packed = pictures, packed
+        self.data = {}
+        self.held = dict.fromkeys(self.KINDS)
+
+    def reserve(self, max_width, max_height):
+        capacity = blit_bytes(max_width, max_height)
+        for kind in self.KINDS:
+            if kind in self.data or capacity == 0:
+                continue
+            self.data[kind] = bytearray(capacity)
+            if self.held[kind] and blit_bytes(*self.held[kind]) > capacity:
+                self.held[kind] = None
+
+    def release(self):
+        self.data = {}
+
+    def capture(self, new_source):
+        if len(self.data) < 2:
+            return
+        kinds = self.KINDS if new_source else ("filtered",)
+        pictures = self.pictures
+        if any(blit_bytes(pictures[k].width, pictures[k].height) > len(self.data[k])
+               for k in kinds):
+            return
+        for kind in kinds:
+            picture = pictures[kind]
+            rows = host_rows(picture, self.packed)
+            if kind == "filtered":
+                rows = rows[:picture.width * picture.height * 3]
+            self.data[kind][:len(rows)] = rows
+            self.held[kind] = (picture.width, picture.height)
+
+    def shown(self):
+        """Each picture as the blit reads it, None for one not held."""
+        if len(self.data) < 2:
+            return None
+        return {kind: self.held[kind] and bitmap_picture(self.data[kind], 0, *self.held[kind])
+                for kind in self.KINDS}
+
+
+def shown_pictures(steps, pictures, packed):
+    """The pictures the module shows after `steps`, each (name of a
+    ModuleBuffers method, its arguments...), starting with no buffers."""
+    buffers = ModuleBuffers(pictures, packed)
+    for name, *arguments in steps:
+        getattr(buffers, name)(*arguments)
+    return buffers.shown()
 
 
 # --- Geometry ---------------------------------------------------------------
@@ -130,12 +221,17 @@ def layout(pane, align, pw, ph, fw, fh, multi, cx, cy):
 
 
 def view_blits(client_width, client_height, view, pictures):
-    """The blits of one paint: (destination, source, picture) per pane."""
-    source, filtered = pictures["source"], pictures["filtered"]
+    """The blits of one paint: (destination, source, picture) per pane. A
+    picture that is None (one the module does not hold) leaves its pane to
+    the background; the filtered picture, which places the pan centre, is
+    always held."""
+    filtered = pictures["filtered"]
     cx, cy = clamp_center(view["cx"], view["cy"], filtered.width, filtered.height)
     blits = []
     for name, pane, align in panes(client_width, client_height, view["screen"]):
         picture = pictures[name]
+        if picture is None:
+            continue
         dest, src = layout(pane, align, picture.width, picture.height, filtered.width,
                            filtered.height, view["multi"], cx, cy)
         blits.append((dest, src, picture))
