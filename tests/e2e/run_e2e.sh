@@ -4,8 +4,9 @@
 # and the build: E2E_BUILD names it, by default build/win32 (the shipped
 # module, under wine32) on a machine that runs 32-bit programs and build/win64
 # elsewhere. E2E_FP_STATE runs the suite with the host's thread in that
-# floating-point state (see e2e.py). Set KEEP_E2E=1 to keep the captures and
-# reports.
+# floating-point state (see e2e.py); several states, separated by spaces, run
+# it once in each, one after the other in the same prefix. Set KEEP_E2E=1 to
+# keep the captures and reports.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
@@ -27,8 +28,26 @@ cleanup() {
 }
 trap cleanup EXIT
 
+# The suite once in the host's own floating-point state, or once in each state
+# of E2E_FP_STATE, each in its own folder.
+read -ra states <<<"${E2E_FP_STATE:-}"
+((${#states[@]})) || states=("")
+
 # One prefix and one wine server for the whole suite: the first start of a
 # prefix is the slow part.
-timeout $((300 + ${E2E_SOAK_STEPS:-100000} / 50)) xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
+timeout $((240 + ${#states[@]} * (60 + ${E2E_SOAK_STEPS:-100000} / 50))) \
+    xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
     source scripts/wine_prefix.sh && prepare_wine_prefix && leave_windows_unmanaged || exit 1
-    /usr/bin/python3 tests/e2e/e2e.py "$@"' e2e "$host" "$module" "$work"
+    host=$1 module=$2 work=$3
+    shift 3
+    failed=()
+    for state in "$@"; do
+        (($# > 1)) && echo "== floating-point state $state"
+        directory=$work/${state:-own-state}
+        mkdir -p "$directory"
+        E2E_FP_STATE=$state /usr/bin/python3 tests/e2e/e2e.py "$host" "$module" "$directory" ||
+            failed+=("$state")
+    done
+    (($# > 1 && ${#failed[@]})) && echo "e2e: failed in floating-point states ${failed[*]}"
+    ((${#failed[@]} == 0))
+    ' e2e "$host" "$module" "$work" "${states[@]}"
