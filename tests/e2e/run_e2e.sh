@@ -34,11 +34,17 @@ read -ra states <<<"${E2E_FP_STATE:-}"
 ((${#states[@]})) || states=("")
 
 # One prefix and one wine server for the whole suite: the first start of a
-# prefix is the slow part.
+# prefix is the slow part. A console program waits throughout (until the
+# script ends and closes the pipe it reads) so that Wine's desktop process
+# stays: once the last program has gone it shuts down, and a host started
+# during that waits about 10 s.
 timeout $((240 + ${#states[@]} * (60 + ${E2E_SOAK_STEPS:-100000} / 50))) \
     xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
     source scripts/wine_prefix.sh && prepare_wine_prefix && leave_windows_unmanaged || exit 1
     host=$1 module=$2 work=$3
+    mkfifo "$work/desktop-keeper"
+    wine cmd /c pause <"$work/desktop-keeper" >/dev/null 2>&1 &
+    exec 3>"$work/desktop-keeper"
     shift 3
     failed=()
     for state in "$@"; do
