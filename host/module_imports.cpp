@@ -84,10 +84,12 @@ void BlitFault(const char* what, const void* start, uint64_t size, const char* b
     if (blitFaults <= 10) fprintf(stderr, "%s\n", text);
 }
 
-// Checks the memory that a blit of the source rectangle (xSrc, ySrc,
-// srcWidth, srcHeight) of `bits` as `info` describes them reads. Rows are
-// counted from the first in memory, as StretchDIBits counts them for a
-// bottom-up picture from its bottom row and for a top-down one from its top.
+// Checks the memory that a blit of the source rectangle's rows ySrc to
+// ySrc + srcHeight of `bits`, as `info` describes them, reads: whole rows,
+// padding included, which hold the rectangle's columns wherever they lie
+// within the picture's width. Rows are counted from the first in memory, as
+// StretchDIBits counts them for a bottom-up picture from its bottom row and
+// for a top-down one from its top.
 void CheckBlitReads(int ySrc, int srcWidth, int srcHeight, const void* bits,
                     const BITMAPINFO* info) {
     ++blitChecks;
