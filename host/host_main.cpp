@@ -232,9 +232,9 @@ const char usage[] =
     "  --script FILE          run the actions in FILE (one per line, # comments), then exit\n"
     "  --actions 'A; B; ...'  run these actions, then exit\n"
     "Without --script or --actions the host runs interactively.\n"
-    "Every call into the module must find the state at every host service and platform\n"
-    "call it makes and give it back (exit status 3 if not), and every StretchDIBits must read\n"
-    "inside one committed readable region (exit status 4 if not).\n";
+    "The module must keep the floating-point state it is called in at every host service and\n"
+    "platform call it makes and give it back (exit status 3 if not), and every StretchDIBits\n"
+    "must read inside one committed readable region (exit status 4 if not).\n";
 
 bool ParseSize(const char* text, int* width, int* height) {
     return sscanf(text, "%dx%d", width, height) == 2 && *width >= 0 && *height >= 0;
