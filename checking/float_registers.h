@@ -90,8 +90,8 @@ inline bool CheckFloatState(FloatStateCheck& check, const char* where) {
         return true;
     ++check.changes;
     snprintf(check.lastChange, sizeof check.lastChange,
-             "floating-point state changed (%s): x87 control %#06x flags %#04x, MXCSR %#06x "
-             "instead of %#06x %#04x, %#06x",
+             "floating-point state changed (%s): x87 control 0x%04x flags 0x%02x, MXCSR 0x%04x "
+             "instead of 0x%04x 0x%02x, 0x%04x",
              where, found.x87Control, found.x87Flags, found.mxcsr, expected.x87Control,
              expected.x87Flags, expected.mxcsr);
     return false;

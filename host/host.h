@@ -66,22 +66,24 @@ void PumpMessages();
 // script.cpp: runs one scripted action; false with a message for a bad one.
 bool RunAction(const std::string& action, std::string* error);
 
-// module_calls.cpp: every call into the module goes through CallModule. With
-// --fp-state the call is made in that floating-point state, and the state
-// must come back unchanged after the call, in every service it reaches and
-// at every platform call the module makes.
-bool ParseFloatState(const char* text);  // "CONTROL,MXCSR", e.g. "0x0C72,0xF940"
+// module_calls.cpp: every call into the module goes through CallModule, in
+// the host's own floating-point state or, with --fp-state, in that one; the
+// state must come back unchanged after the call, in every service it reaches
+// and at every platform call the module makes.
+bool ParseFloatState(const char* text);  // "CONTROL,MXCSR[,X87FLAGS]", e.g. "0x0C72,0xF940,0x20"
 void EnterModuleCall(const char* callback);
 void LeaveModuleCall(const char* callback);
 void CheckServiceState(const char* service);
 void CheckPlatformCallState(const char* function);
-bool FloatStateChecked();
 bool FloatStateKept();
 std::string FloatStateReport();
 
 // module_imports.cpp: routes every platform call of the loaded module through
-// CheckPlatformCallState; false, with the reason, for an import it cannot.
+// CheckPlatformCallState, and checks the memory each StretchDIBits reads;
+// false, with the reason, for an import it cannot.
 bool CheckModulePlatformCalls(HMODULE module, std::string* error);
+bool BlitReadsKept();
+std::string BlitReadsReport();
 
 template <typename Call>
 auto CallModule(const char* callback, Call call) {

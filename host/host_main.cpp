@@ -228,12 +228,15 @@ const char usage[] =
     "  --packed-rows          hand over rows of width * 3 bytes, not padded to 4 bytes\n"
     "  --settings FILE.ini    the host's settings file (default pandrel-host.ini)\n"
     "  --no-video             start with no video open\n"
-    "  --fp-state CW,MXCSR    call the module with this x87 control word and MXCSR, and\n"
-    "                         check that it has them at every host service and platform\n"
-    "                         call it makes and gives them back (exit status 3 if not)\n"
+    "  --fp-state CW,MXCSR[,FLAGS]  call the module with this x87 control word, MXCSR and\n"
+    "                         x87 exception flags (default 0x20, the precision flag; none\n"
+    "                         whose exception CW unmasks) instead of the host's own state\n"
     "  --script FILE          run the actions in FILE (one per line, # comments), then exit\n"
     "  --actions 'A; B; ...'  run these actions, then exit\n"
-    "Without --script or --actions the host runs interactively.\n";
+    "Without --script or --actions the host runs interactively.\n"
+    "The module must keep the floating-point state it is called in at every host service and\n"
+    "platform call it makes and give it back (exit status 3 if not), and every StretchDIBits\n"
+    "must read inside one committed readable region (exit status 4 if not).\n";
 
 bool ParseSize(const char* text, int* width, int* height) {
     return sscanf(text, "%dx%d", width, height) == 2 && *width >= 0 && *height >= 0;
@@ -432,7 +435,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::string error;
-    if (FloatStateChecked() && !CheckModulePlatformCalls(module, &error)) {
+    if (!CheckModulePlatformCalls(module, &error)) {
         fprintf(stderr, "cannot check the module's platform calls: %s\n", error.c_str());
         return 1;
     }
@@ -478,6 +481,11 @@ int main(int argc, char** argv) {
         fprintf(stderr, "the module did not keep the floating-point state: %s\n",
                 FloatStateReport().c_str());
         return result ? result : 3;
+    }
+    if (!BlitReadsKept()) {
+        fprintf(stderr, "the module's blits read outside its memory: %s\n",
+                BlitReadsReport().c_str());
+        return result ? result : 4;
     }
     return result;
 }

@@ -1,8 +1,8 @@
-// Calls into the module. With --fp-state the host's thread makes every call
-// in a chosen floating-point state, as a host that changed its x87 control
-// word or MXCSR would, and checks that the module gives it back: after every
-// callback, in every service the module calls and at every platform call it
-// makes (module_imports.cpp).
+// Calls into the module. The host's thread makes every call in a
+// floating-point state, its own or, with --fp-state, a chosen one, as a host
+// that changed its x87 control word, flags or MXCSR would, and checks that
+// the module gives it back: after every callback, in every service the module
+// calls and at every platform call it makes (module_imports.cpp).
 #include <stdio.h>
 
 #include "checking/float_registers.h"
@@ -10,8 +10,8 @@
 
 namespace {
 
-bool enabled = false;
-FloatStateCheck check;     // expects the state every call into the module is made in
+bool chosenState = false;  // --fp-state: the calls are made in check.expected
+FloatStateCheck check = {{}, calleeKeptFloatBits};  // expects the state each call is made in
 FloatRegisters hostState;  // the host's own, put back after the outermost call
 int depth = 0;             // callbacks in progress: the platform may call back in
 int platformChecks = 0;    // of check.checks, those at the module's platform calls
@@ -25,51 +25,60 @@ void Check(const char* where) {
 }  // namespace
 
 bool ParseFloatState(const char* text) {
-    unsigned control, mxcsr;
+    unsigned control, mxcsr, flags = x87PrecisionFlag;
     char rest;
-    if (sscanf(text, "%i,%i%c", &control, &mxcsr, &rest) != 2 || control > 0xFFFF) return false;
-    check.expected = {static_cast<uint16_t>(control), x87PrecisionFlag, mxcsr};
-    check.keptBits = calleeKeptFloatBits;
-    enabled = true;
+    if (sscanf(text, "%i,%i,%i%c", &control, &mxcsr, &flags, &rest) != 3 &&
+        sscanf(text, "%i,%i%c", &control, &mxcsr, &rest) != 2) {
+        return false;
+    }
+    // A raised flag whose exception is unmasked would trap at the next x87
+    // instruction that waits, the host's own included.
+    const unsigned unmasked = ~control & 0x3F;
+    if (control > 0xFFFF || flags > 0x3F || (flags & unmasked) != 0) return false;
+    check.expected = {static_cast<uint16_t>(control), static_cast<uint16_t>(flags), mxcsr};
+    chosenState = true;
     return true;
 }
 
 void EnterModuleCall(const char* callback) {
-    if (!enabled) return;
     if (depth++ > 0) {
         Check(callback);  // the module called the platform, which called back
         return;
     }
     hostState = ReadFloatRegisters();
-    LoadFloatRegisters(check.expected);
+    if (chosenState) {
+        LoadFloatRegisters(check.expected);
+    } else {
+        check.expected = hostState;
+    }
 }
 
 void LeaveModuleCall(const char* callback) {
-    if (!enabled) return;
     Check(callback);
     if (--depth == 0) LoadFloatRegisters(hostState);
 }
 
 void CheckServiceState(const char* service) {
-    if (enabled && depth > 0) Check(service);
+    if (depth > 0) Check(service);
 }
 
 void CheckPlatformCallState(const char* function) {
-    if (!enabled || depth == 0) return;
+    if (depth == 0) return;
     ++platformChecks;
     Check(function);
 }
 
-bool FloatStateChecked() { return enabled; }
-
 bool FloatStateKept() { return check.changes == 0; }
 
+// The state is the one --fp-state chose, or the host's own at the latest
+// call into the module.
 std::string FloatStateReport() {
-    if (!enabled) return "off";
-    char text[128];
+    char text[160];
     snprintf(text, sizeof text,
-             "x87 control %#06x, MXCSR %#06x: %d checks (%d at platform calls), %d changed",
-             check.expected.x87Control, check.expected.mxcsr, check.checks, platformChecks,
+             "%sx87 control 0x%04x flags 0x%02x, MXCSR 0x%04x: %d checks (%d at platform calls), "
+             "%d changed",
+             chosenState ? "" : "the host's own, ", check.expected.x87Control,
+             check.expected.x87Flags, check.expected.mxcsr, check.checks, platformChecks,
              check.changes);
     return text;
 }

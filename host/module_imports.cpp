@@ -1,11 +1,15 @@
-// The module's calls into the platform, checked. With --fp-state every slot of
-// the loaded module's import address table is pointed at a wrapper that
-// checks the thread's floating-point state (see module_calls.cpp) and then
-// calls the function the slot held. An import without a wrapper stops the
-// host at load, so that no platform call of the module goes unchecked.
+// The module's calls into the platform, checked. Every slot of the loaded
+// module's import address table is pointed at a wrapper that checks the
+// thread's floating-point state (see module_calls.cpp) and then calls the
+// function the slot held; StretchDIBits' wrapper also checks the memory the
+// blit reads. An import without a wrapper stops the host at load, so that no
+// platform call of the module goes unchecked.
 #include <stdarg.h>
+#include <stdint.h>
 #include <stdio.h>
 #include <string.h>
+
+#include <type_traits>
 
 #include "host/host.h"
 
@@ -46,6 +50,82 @@ int __cdecl CheckedSprintf(char* buffer, const char* format, ...) {
     return length;
 }
 
+// StretchDIBits reads the header, then the rows of the source rectangle,
+// each padded to 4 bytes, from the pixels. Each must lie inside one committed
+// readable region: a blit past the end of a buffer that VirtualAlloc
+// committed reaches reserved or free pages there, where the platform may
+// fault or draw whatever lies beyond.
+int blitChecks = 0;
+int blitFaults = 0;
+std::string lastBlitFault;
+
+// Why the `size` bytes at `start` are not all inside one committed readable
+// region, or null if they are.
+const char* UnreadableBecause(const void* start, uint64_t size) {
+    const DWORD readable = PAGE_READONLY | PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READ |
+                           PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
+    MEMORY_BASIC_INFORMATION region;
+    if (VirtualQuery(start, &region, sizeof region) == 0) return "no memory there";
+    if (region.State != MEM_COMMIT) return "not committed";
+    if ((region.Protect & readable) == 0 || (region.Protect & PAGE_GUARD) != 0) {
+        return "not readable";
+    }
+    const uint64_t left = static_cast<const BYTE*>(region.BaseAddress) + region.RegionSize -
+                          static_cast<const BYTE*>(start);
+    return size > left ? "runs past the end of its committed region" : nullptr;
+}
+
+void BlitFault(const char* what, const void* start, uint64_t size, const char* because) {
+    ++blitFaults;
+    char text[200];
+    snprintf(text, sizeof text, "StretchDIBits reads its %s, %llu bytes at %p: %s", what,
+             static_cast<unsigned long long>(size), start, because);
+    lastBlitFault = text;
+    if (blitFaults <= 10) fprintf(stderr, "%s\n", text);
+}
+
+// Checks the memory that a blit of the source rectangle's rows ySrc to
+// ySrc + srcHeight of `bits`, as `info` describes them, reads: whole rows,
+// padding included, which hold the rectangle's columns wherever they lie
+// within the picture's width. Rows are counted from the first in memory, as
+// StretchDIBits counts them for a bottom-up picture from its bottom row and
+// for a top-down one from its top.
+void CheckBlitReads(int ySrc, int srcWidth, int srcHeight, const void* bits,
+                    const BITMAPINFO* info) {
+    ++blitChecks;
+    const BITMAPINFOHEADER& header = info->bmiHeader;
+    const char* because = UnreadableBecause(info, sizeof header);
+    if (because) return BlitFault("header", info, sizeof header, because);
+    if (header.biCompression != BI_RGB || header.biBitCount <= 8 || header.biWidth < 0) {
+        return BlitFault("header", info, sizeof header,
+                         "not an uncompressed picture without palette, of width 0 or more");
+    }
+    const uint64_t headerBytes = header.biSize + uint64_t{header.biClrUsed} * sizeof(RGBQUAD);
+    because = UnreadableBecause(info, headerBytes);
+    if (because) return BlitFault("header and colour table", info, headerBytes, because);
+    if (srcWidth == 0 || srcHeight == 0) return;
+    const int64_t stride = (int64_t{header.biWidth} * header.biBitCount + 31) / 32 * 4;
+    const int64_t firstRow = srcHeight > 0 ? ySrc : int64_t{ySrc} + srcHeight;
+    const int64_t rows = srcHeight > 0 ? srcHeight : -int64_t{srcHeight};
+    const void* start = static_cast<const BYTE*>(bits) + firstRow * stride;
+    because = firstRow < 0 ? "rows before the first" : UnreadableBecause(start, rows * stride);
+    if (because) BlitFault("source rows", start, rows * stride, because);
+}
+
+Forward stretchForward = {"StretchDIBits", nullptr};
+
+int WINAPI CheckedStretchDIBits(HDC dc, int xDest, int yDest, int destWidth, int destHeight,
+                                int xSrc, int ySrc, int srcWidth, int srcHeight, const void* bits,
+                                const BITMAPINFO* info, UINT usage, DWORD rop) {
+    CheckPlatformCallState(stretchForward.name);
+    CheckBlitReads(ySrc, srcWidth, srcHeight, bits, info);
+    return reinterpret_cast<decltype(&StretchDIBits)>(stretchForward.function)(
+        dc, xDest, yDest, destWidth, destHeight, xSrc, ySrc, srcWidth, srcHeight, bits, info, usage,
+        rop);
+}
+static_assert(std::is_same<decltype(&CheckedStretchDIBits), decltype(&StretchDIBits)>::value,
+              "StretchDIBits' wrapper has the platform header's signature");
+
 struct Wrapper {
     const char* library;
     const char* name;
@@ -80,7 +160,8 @@ Wrapper Library(const char* library, const char* name, Result(__cdecl*)(Paramete
 const Wrapper* FindWrapper(const char* library, const char* name) {
     static const Wrapper wrappers[] = {
         SYSTEM("GDI32.dll", SetStretchBltMode),
-        SYSTEM("GDI32.dll", StretchDIBits),
+        {"GDI32.dll", "StretchDIBits", reinterpret_cast<void*>(&CheckedStretchDIBits),
+         &stretchForward, nullptr},
         SYSTEM("KERNEL32.dll", VirtualAlloc),
         SYSTEM("KERNEL32.dll", VirtualFree),
         SYSTEM("USER32.dll", DrawMenuBar),
@@ -122,6 +203,15 @@ bool Redirect(void** slot, void* function) {
 }
 
 }  // namespace
+
+bool BlitReadsKept() { return blitFaults == 0; }
+
+std::string BlitReadsReport() {
+    char text[64];
+    snprintf(text, sizeof text, "%d checked, %d outside one committed readable region", blitChecks,
+             blitFaults);
+    return lastBlitFault.empty() ? text : text + (" (last: " + lastBlitFault + ")");
+}
 
 bool CheckModulePlatformCalls(HMODULE module, std::string* error) {
     const auto* nt = At<IMAGE_NT_HEADERS>(module, At<IMAGE_DOS_HEADER>(module, 0)->e_lfanew);

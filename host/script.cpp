@@ -197,6 +197,7 @@ std::string Report() {
         << "\n";
     out << "frame: " << host.currentFrame << (host.videoOpen ? " open" : " closed") << "\n";
     out << "float state: " << FloatStateReport() << "\n";
+    out << "blit reads: " << BlitReadsReport() << "\n";
     std::string checked;
     const HMENU menu = GetMenu(window);
     const int popups = menu ? GetMenuItemCount(menu) : 0;

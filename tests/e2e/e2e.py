@@ -29,10 +29,11 @@ MENU = [
 MODE_TEXT = ["比較", "ソース", "フィルタ後"]
 
 # E2E_SOAK_STEPS sets the length of the random soak; E2E_ONLY (names separated
-# by spaces) runs only those runs. E2E_FP_STATE ("CONTROL,MXCSR") makes the
-# host call the module in that floating-point state throughout, and every
-# report must show that each call gave it back and that the module's platform
-# calls were checked too.
+# by spaces) runs only those runs. E2E_FP_STATE ("CONTROL,MXCSR[,X87FLAGS]")
+# makes the host call the module in that floating-point state throughout
+# instead of its own. Every report must show that each call gave the state
+# back, the module's platform calls checked too, and that every blit read
+# inside committed memory.
 SOAK_STEPS = int(os.environ.get("E2E_SOAK_STEPS", "100000"))
 ONLY = os.environ.get("E2E_ONLY", "").split()
 FP_STATE = os.environ.get("E2E_FP_STATE", "")
@@ -190,11 +191,14 @@ def check_checkpoint(run, directory, label, name, view, pictures, results):
                   f"{report.get('checked')!r} != {checked!r}")
     menu = [line.replace(" checked", "") for line in report["menu"]]
     results.check(f"{prefix}: menu structure", menu == MENU, "\n".join(menu))
-    if FP_STATE:
-        state = report.get("float state", "")
-        kept = re.fullmatch(r"x87 control \S+, MXCSR \S+: [1-9]\d* checks "
-                            r"\([1-9]\d* at platform calls\), 0 changed", state)
-        results.check(f"{prefix}: floating-point state given back", kept, state)
+    state = report.get("float state", "")
+    own = "" if FP_STATE else "the host's own, "
+    kept = re.fullmatch(own + r"x87 control [^:]+: [1-9]\d* checks "
+                        r"\([1-9]\d* at platform calls\), 0 changed", state)
+    results.check(f"{prefix}: floating-point state given back", kept, state)
+    reads = report.get("blit reads", "")
+    inside = re.fullmatch(r"[1-9]\d* checked, 0 outside one committed readable region", reads)
+    results.check(f"{prefix}: blits read inside committed memory", inside, reads)
 
     client = (actual.width, actual.height)
     background = bytes(int(c) for c in report["background"].split())

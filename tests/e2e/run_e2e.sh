@@ -4,11 +4,12 @@
 # and the build: E2E_BUILD names it, by default build/win32 (the shipped
 # module, under wine32) on a machine that runs 32-bit programs and build/win64
 # elsewhere. E2E_FP_STATE runs the suite with the host's thread in that
-# floating-point state (see e2e.py). E2E_ONLY names the runs to run; a name
-# that is no run stops it before Wine starts. Set KEEP_E2E=1 to keep the
-# captures and reports (not the Wine prefix). A run with a failing check
-# leaves its pictures and a replay command in build/e2e-failures/RUN/
-# (failures.py).
+# floating-point state (see e2e.py); several states, separated by spaces, run
+# it once in each, one after the other in the same prefix. E2E_ONLY names the
+# runs to run; a name that is no run stops it before Wine starts. Set
+# KEEP_E2E=1 to keep the captures and reports (not the Wine prefix). A run with
+# a failing check leaves its pictures and a replay command in
+# build/e2e-failures/RUN/ (failures.py).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
@@ -38,8 +39,32 @@ trap cleanup EXIT
 # A name in E2E_ONLY that is no run stops the suite here, before Wine starts.
 (cd tests/e2e && /usr/bin/python3 -c 'import sys, e2e; e2e.build_runs(sys.argv[1])' "$work")
 
+# The suite once in the host's own floating-point state, or once in each state
+# of E2E_FP_STATE, each in its own folder.
+read -ra states <<<"${E2E_FP_STATE:-}"
+((${#states[@]})) || states=("")
+
 # One prefix and one wine server for the whole suite: the first start of a
-# prefix is the slow part.
-timeout $((300 + ${E2E_SOAK_STEPS:-100000} / 50)) xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
+# prefix is the slow part. A console program waits throughout (until the
+# script ends and closes the pipe it reads) so that Wine's desktop process
+# stays: once the last program has gone it shuts down, and a host started
+# during that waits about 10 s.
+timeout $((240 + ${#states[@]} * (60 + ${E2E_SOAK_STEPS:-100000} / 50))) \
+    xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
     source scripts/wine_prefix.sh && prepare_wine_prefix && leave_windows_unmanaged || exit 1
-    /usr/bin/python3 tests/e2e/e2e.py "$@"' e2e "$host" "$module" "$work"
+    host=$1 module=$2 work=$3
+    mkfifo "$work/desktop-keeper"
+    wine cmd /c pause <"$work/desktop-keeper" >/dev/null 2>&1 &
+    exec 3>"$work/desktop-keeper"
+    shift 3
+    failed=()
+    for state in "$@"; do
+        (($# > 1)) && echo "== floating-point state $state"
+        directory=$work/${state:-own-state}
+        mkdir -p "$directory"
+        E2E_FP_STATE=$state /usr/bin/python3 tests/e2e/e2e.py "$host" "$module" "$directory" ||
+            failed+=("$state")
+    done
+    (($# > 1 && ${#failed[@]})) && echo "e2e: failed in floating-point states ${failed[*]}"
+    ((${#failed[@]} == 0))
+    ' e2e "$host" "$module" "$work" "${states[@]}"
