@@ -96,6 +96,9 @@ void CheckBlitReads(int ySrc, int srcWidth, int srcHeight, const void* bits,
     const BITMAPINFOHEADER& header = info->bmiHeader;
     const char* because = UnreadableBecause(info, sizeof header);
     if (because) return BlitFault("header", info, sizeof header, because);
+    // An empty source rectangle reads no pixels: the header of a picture not
+    // captured yet (all zero) is handed over then, and the platform refuses it.
+    if (srcWidth == 0 || srcHeight == 0) return;
     if (header.biCompression != BI_RGB || header.biBitCount <= 8 || header.biWidth < 0) {
         return BlitFault("header", info, sizeof header,
                          "not an uncompressed picture without palette, of width 0 or more");
@@ -103,7 +106,6 @@ void CheckBlitReads(int ySrc, int srcWidth, int srcHeight, const void* bits,
     const uint64_t headerBytes = header.biSize + uint64_t{header.biClrUsed} * sizeof(RGBQUAD);
     because = UnreadableBecause(info, headerBytes);
     if (because) return BlitFault("header and colour table", info, headerBytes, because);
-    if (srcWidth == 0 || srcHeight == 0) return;
     const int64_t stride = (int64_t{header.biWidth} * header.biBitCount + 31) / 32 * 4;
     const int64_t firstRow = srcHeight > 0 ? ySrc : int64_t{ySrc} + srcHeight;
     const int64_t rows = srcHeight > 0 ? srcHeight : -int64_t{srcHeight};
