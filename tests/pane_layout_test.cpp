@@ -376,6 +376,8 @@ const ClampCase kClampCases[] = {
     {"above the far edge", 640.5f, 1000.0f, 640, 480, 640.0f, 480.0f},
     {"on the far edge", 640.0f, 480.0f, 640, 480, 640.0f, 480.0f},
     {"NaN", kNaN, kNaN, 640, 480, 0.0f, 0.0f},
+    // Below 0 only where denormals are not taken as zero, as in the module's state.
+    {"negative denormal", -0x1p-140f, -0x1p-149f, 640, 480, 0.0f, 0.0f},
     {"infinities", kInfinity, -kInfinity, 640, 480, 640.0f, 0.0f},
     {"no picture", 12.0f, 34.0f, 0, 0, 0.0f, 0.0f},
     // Neither bound is a float32: 16777219 rounds up to 16777220, 16777217 down to 16777216.
