@@ -130,6 +130,8 @@ TEST_F(CaptureTest, FailedAllocationsLeaveTheBuffersAbsent) {
               (Calls{"getSystemInfo(null)", allocation921600, allocation921600}));
     EXPECT_EQ(frameStore.sourcePixels, nullptr);
     EXPECT_EQ(frameStore.filteredPixels, nullptr);
+    EXPECT_EQ(frameStore.sourceCapacity, 0);
+    EXPECT_EQ(frameStore.filteredCapacity, 0);
 }
 
 TEST_F(CaptureTest, HostThatFillsInNothingGetsNoBuffers) {
@@ -147,6 +149,8 @@ TEST_F(CaptureTest, FreeReleasesEachBufferOnceAndForgetsIt) {
     FreeImageBuffers();
     EXPECT_EQ(recording::Calls(), (Calls{"VirtualFree(sourcePixels, 0, 0x8000)",
                                          "VirtualFree(filteredPixels, 0, 0x8000)"}));
+    EXPECT_EQ(frameStore.sourceCapacity, 0);
+    EXPECT_EQ(frameStore.filteredCapacity, 0);
     EXPECT_EQ(frameStore.sourcePixels, nullptr);
     EXPECT_EQ(frameStore.filteredPixels, nullptr);
     EXPECT_EQ(recording::LiveAllocations(), 0u);
