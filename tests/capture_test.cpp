@@ -498,17 +498,32 @@ TEST_F(CaptureTest, BufferReservedLargerKeepsItsHeader) {
 }
 
 // Padded rows round up by 1 to 3 bytes: a width of 3 mod 4 gives rows of
-// 1929 bytes, read as 1932.
-INSTANTIATE_TEST_SUITE_P(PaddedRowRounding, AllocationSizeTest,
-                         ::testing::Values(LargestSizeCase{
-                             "WidthThreeModFour",
-                             643,
-                             480,
-                             {"VirtualAlloc(null, 927360, 0x1000, 4)",
-                              "VirtualAlloc(null, 927360, 0x1000, 4)"}}),
-                         [](const ::testing::TestParamInfo<LargestSizeCase>& info) {
-                             return std::string(info.param.name);
-                         });
+// 1929 bytes, read as 1932; a single pixel's 3 bytes are read as 4.
+INSTANTIATE_TEST_SUITE_P(
+    RowPadding, AllocationSizeTest,
+    ::testing::Values(LargestSizeCase{"WidthThreeModFour",
+                                      643,
+                                      480,
+                                      {"VirtualAlloc(null, 927360, 0x1000, 4)",
+                                       "VirtualAlloc(null, 927360, 0x1000, 4)"}},
+                      LargestSizeCase{"OnePixel",
+                                      1,
+                                      1,
+                                      {"VirtualAlloc(null, 4, 0x1000, 4)",
+                                       "VirtualAlloc(null, 4, 0x1000, 4)"}}),
+    [](const ::testing::TestParamInfo<LargestSizeCase>& info) {
+        return std::string(info.param.name);
+    });
+
+// Rows whose byte count overflows int32, as delivered (3 x 715827883) or
+// padded (3 x 715827882 + 3).
+INSTANTIATE_TEST_SUITE_P(
+    RowOverflow, OversizeTest,
+    ::testing::Values(OversizeCase{"FilteredRowOverflow", 715827883, 1, 640, 480},
+                      OversizeCase{"FilteredPaddedRowOverflow", 715827882, 1, 640, 480}),
+    [](const ::testing::TestParamInfo<OversizeCase>& info) {
+        return std::string(info.param.name);
+    });
 
 // 4 x 76920 buffers hold the 641 x 480 picture's 923,040 bytes but not the
 // 923,520 that the blit reads with its rows padded: the headers go.
