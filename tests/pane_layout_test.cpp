@@ -243,6 +243,13 @@ const PaneCase kDegenerateAreaCases[] = {
      0, 0, 0, 0, 2, 0.0f, 0.0f, {162, 53, 0, 0, 0, 0, 0, 0, true}},
     {"no pictures x2 source only", 320, 106, 1, sourceSide, {0, 0, 320, 106}, alignCenter,
      0, 0, 0, 0, 2, 0.0f, 0.0f, {160, 53, 0, 0, 0, 0, 0, 0, true}},
+    // Fitted heights beyond int32 saturate: 2^30 / 0.5 = 2^31 (the pane's height, INT32_MAX,
+    // is 2^31 as a float), and INT32_MIN / 0.5 = -2^32.
+    {"fit height above int32", 1073741824, INT32_MAX, 1, sourceSide, {0, 0, 1073741824, INT32_MAX},
+     alignCenter, 1, 2, 1, 2, 0, 0.0f, 0.0f, {0, 0, 1073741824, INT32_MAX, 0, 0, 1, 2, false}},
+    {"fit height below int32", INT32_MIN, 100, 1, sourceSide, {0, 0, INT32_MIN, 100},
+     alignCenter, 1, 2, 1, 2, 0, 0.0f, 0.0f,
+     {0, 1073741874, INT32_MIN, INT32_MIN, 0, 0, 1, 2, true}},
 };
 
 // clang-format on
