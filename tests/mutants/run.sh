@@ -32,6 +32,7 @@ names=()
 while read -r name; do
     [[ -z ${MUTANTS:-} || $name =~ $MUTANTS ]] && names+=("$name")
 done < <("${mutants[@]}" list)
+((${#names[@]})) || { echo "no mutant's name matches '${MUTANTS:-}'"; exit 1; }
 
 # The presets that a stage runs.
 preset_of() { case $1 in e2e) echo win32 ;; *) echo "$1" ;; esac; }
