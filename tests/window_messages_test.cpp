@@ -821,6 +821,7 @@ TEST_F(WindowMessagesTest, AttachMenuLoadsSetsAndDrawsTheMenu) {
     EXPECT_EQ(Send(notifyWindowCreated), 0);
     EXPECT_EQ(recording::Calls(),
               (Calls{"LoadMenuA(instance, 2000)", "SetMenu(window, null)", "DrawMenuBar(window)"}));
+    EXPECT_EQ(viewState.mainMouseDown, 0);
 }
 
 // ---- Host preview ----------------------------------------------------------
