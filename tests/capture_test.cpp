@@ -11,6 +11,7 @@
 #include "tests/support/fake_host.h"
 #include "tests/support/paint_calls.h"
 #include "tests/support/recording_win32.h"
+#include "tests/support/thread_float_state.h"
 #include "view/paint_view.h"
 
 namespace {
@@ -511,9 +512,7 @@ INSTANTIATE_TEST_SUITE_P(
                                       1,
                                       {"VirtualAlloc(null, 4, 0x1000, 4)",
                                        "VirtualAlloc(null, 4, 0x1000, 4)"}}),
-    [](const ::testing::TestParamInfo<LargestSizeCase>& info) {
-        return std::string(info.param.name);
-    });
+    RowName<LargestSizeCase>);
 
 // Rows whose byte count overflows int32, as delivered (3 x 715827883) or
 // padded (3 x 715827882 + 3).
@@ -521,9 +520,7 @@ INSTANTIATE_TEST_SUITE_P(
     RowOverflow, OversizeTest,
     ::testing::Values(OversizeCase{"FilteredRowOverflow", 715827883, 1, 640, 480},
                       OversizeCase{"FilteredPaddedRowOverflow", 715827882, 1, 640, 480}),
-    [](const ::testing::TestParamInfo<OversizeCase>& info) {
-        return std::string(info.param.name);
-    });
+    RowName<OversizeCase>);
 
 // 4 x 76920 buffers hold the 641 x 480 picture's 923,040 bytes but not the
 // 923,520 that the blit reads with its rows padded: the headers go.
