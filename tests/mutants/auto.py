@@ -210,8 +210,6 @@ def mutants_of(path):
 
     for kind, pattern, replacement in OPERATOR_MUTANTS:
         for match in re.finditer(pattern, bracketless):
-            if kind == "relational" and bracketless[match.start() - 1:match.start() + 1] == "->":
-                continue
             add(match.start(), kind, match.group(), replacement)
     for match in re.finditer(r"(?<![+\-])[+\-](?![+\-=>])", code):
         if operand_before(code, match.start()):
