@@ -167,8 +167,9 @@ def judge(expectation, crash_counts, status, log):
         return "caught"
     if crash_counts and CRASH.search(log):
         return "crashed"
-    reasons = re.findall(r"^(?:\[  FAILED  \] \S+|FAIL .*|fault: .*|.*\*\*\*.*)$", log, re.M)
-    return "wrong reason: " + "; ".join(dict.fromkeys(reasons[:6]) or ["no failure named"])
+    reasons = re.findall(r"^(?:\[  FAILED  \] \S+|FAIL .*|fault: .*|\s*\d+ - \S+ \(.*\)$)", log, re.M)
+    named = dict.fromkeys(reason.strip() for reason in reasons[:6])
+    return "wrong reason: " + ("; ".join(named) or "no failure named")
 
 
 def patch_module(path):
