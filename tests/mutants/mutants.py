@@ -167,7 +167,8 @@ def judge(expectation, crash_counts, status, log):
         return "caught"
     if crash_counts and CRASH.search(log):
         return "crashed"
-    reasons = re.findall(r"^(?:\[  FAILED  \] \S+|FAIL .*|fault: .*|\s*\d+ - \S+ \(.*\)$)", log, re.M)
+    reasons = re.findall(r"^(?:\[  FAILED  \] (?!\d+ tests?,)\S+|FAIL .*|fault: .*"
+                         r"|\s*\d+ - \S+ \(.*\)$)", log, re.M)
     named = dict.fromkeys(reason.strip() for reason in reasons[:6])
     return "wrong reason: " + ("; ".join(named) or "no failure named")
 

@@ -75,7 +75,7 @@ main() {
         fi
     done
 
-    row() { printf '%-48s %-10s %-10s %-10s %-12s %s\n' "$@"; }
+    row() { printf '%-48s %-12s %-12s %-12s %-12s %s\n' "$@"; }
     rows=()
     notes=()
     failed=0
