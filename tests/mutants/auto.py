@@ -65,8 +65,8 @@ def masked(text):
     """The text with comments, string and character literals and preprocessor
     lines blanked out (newlines kept), so that offsets stay the same."""
     out = list(text)
-    pattern = re.compile(r'//[^\n]*|/\*.*?\*/|"(?:\\.|[^"\\\n])*"|\'(?:\\.|[^\'\\\n])*\'|^[ \t]*#[^\n]*',
-                         re.S | re.M)
+    pattern = re.compile(r'//[^\n]*|/\*.*?\*/|"(?:\\.|[^"\\\n])*"|\'(?:\\.|[^\'\\\n])*\''
+                         r"|^[ \t]*#[^\n]*", re.S | re.M)
     for match in pattern.finditer(text):
         for i in range(match.start(), match.end()):
             if out[i] != "\n":
@@ -156,7 +156,7 @@ def statement_spans(code):
         stripped = line.strip()
         in_body = bool(kinds) and kinds[-1] == "body"
         if (in_body and stripped and stripped[0] not in "{}" and previous[-1:] in ";{}:" and
-                not re.match(r"(case\b|default\b|if\b|else\b|for\b|while\b|switch\b|do\b)", stripped)):
+                not re.match(r"(case|default|if|else|for|while|switch|do)\b", stripped)):
             depth, end = 0, None
             for j in range(index, len(lines)):
                 for k, char in enumerate(lines[j]):
@@ -184,7 +184,8 @@ def statement_spans(code):
         for k, char in enumerate(line):
             if char == "{":
                 before = code[:starts[index] + k].rstrip()
-                header = re.search(r"(\bnamespace\b[\w\s]*|=|\bstruct\b[\w\s]*|\benum\b[\w\s:]*)$", before)
+                header = re.search(r"(\bnamespace\b[\w\s]*|=|\bstruct\b[\w\s]*|\benum\b[\w\s:]*)$",
+                                   before)
                 kinds.append("other" if header else "body")
             elif char == "}" and kinds:
                 kinds.pop()
@@ -206,7 +207,8 @@ def mutants_of(path):
         column = offset - (text.rfind("\n", 0, offset) + 1) + 1
         suites = suites_of_line[line]
         if suites:
-            found.append(Mutant(path, offset, line + 1, column, kind, original, replacement, suites))
+            found.append(
+                Mutant(path, offset, line + 1, column, kind, original, replacement, suites))
 
     for kind, pattern, replacement in OPERATOR_MUTANTS:
         for match in re.finditer(pattern, bracketless):
@@ -262,26 +264,28 @@ class Scratch:
             if not os.path.exists(target) or open(source, "rb").read() != open(target, "rb").read():
                 shutil.copyfile(source, target)
         emulator = subprocess.run(
-            ["bash", "-c", "source scripts/machine.sh; machine_runs_32bit || echo ${i386_emulator[*]}"],
+            ["bash", "-c",
+             "source scripts/machine.sh; machine_runs_32bit || echo ${i386_emulator[*]}"],
             cwd=directory, stdout=subprocess.PIPE, text=True).stdout.split()
         self.prefix = {"native": [], "native32": emulator}
         self.timeout = {}
 
     def build_all(self):
-        status, output = run(["nice", "-n", "10", "bash", "scripts/build.sh", *SUITES], self.directory)
+        status, output = run(["nice", "-n", "10", "bash", "scripts/build.sh", *SUITES],
+                             self.directory)
         if status != 0:
             sys.exit(f"the unchanged tree does not build:\n{output[-3000:]}")
 
     def build(self, suite):
-        status, _ = run(["nice", "-n", "10", "cmake", "--build", f"build/{suite}", "-j2", "--target",
-                         "pandrel_tests"], self.directory)
+        status, _ = run(["nice", "-n", "10", "cmake", "--build", f"build/{suite}", "-j2",
+                         "--target", "pandrel_tests"], self.directory)
         return status == 0
 
     def test(self, suite, timeout):
-        command = self.prefix[suite] + [os.path.join(self.directory, f"build/{suite}/tests/pandrel_tests"),
-                                        "--gtest_fail_fast", "--gtest_brief=1"]
-        return run(["nice", "-n", "10"] + command, os.path.join(self.directory, f"build/{suite}/tests"),
-                   timeout)
+        tests = os.path.join(self.directory, f"build/{suite}/tests")
+        command = self.prefix[suite] + [os.path.join(tests, "pandrel_tests"), "--gtest_fail_fast",
+                                        "--gtest_brief=1"]
+        return run(["nice", "-n", "10"] + command, tests, timeout)
 
     def baseline(self):
         for suite in SUITES:
@@ -320,7 +324,8 @@ class Scratch:
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser = argparse.ArgumentParser(description=__doc__,
+                                     formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--list", action="store_true")
     parser.add_argument("--match", action="append", default=[])
     parser.add_argument("--keep")
