@@ -150,6 +150,8 @@ TEST_F(CaptureTest, FailedAllocationsLeaveTheBuffersAbsent) {
               (Calls{"getSystemInfo(null)", allocation921600, allocation921600}));
     EXPECT_EQ(frameStore.sourcePixels, nullptr);
     EXPECT_EQ(frameStore.filteredPixels, nullptr);
+    EXPECT_EQ(frameStore.sourceCapacity, 0);
+    EXPECT_EQ(frameStore.filteredCapacity, 0);
 }
 
 TEST_F(CaptureTest, HostThatFillsInNothingGetsNoBuffers) {
@@ -167,6 +169,8 @@ TEST_F(CaptureTest, FreeReleasesEachBufferOnceAndForgetsIt) {
     FreeImageBuffers();
     EXPECT_EQ(recording::Calls(), (Calls{"VirtualFree(sourcePixels, 0, 0x8000)",
                                          "VirtualFree(filteredPixels, 0, 0x8000)"}));
+    EXPECT_EQ(frameStore.sourceCapacity, 0);
+    EXPECT_EQ(frameStore.filteredCapacity, 0);
     EXPECT_EQ(frameStore.sourcePixels, nullptr);
     EXPECT_EQ(frameStore.filteredPixels, nullptr);
     EXPECT_EQ(recording::LiveAllocations(), 0u);
@@ -679,6 +683,66 @@ TEST_F(CaptureTest, BufferReservedLargerKeepsItsHeader) {
     Reserve();
     EXPECT_EQ(BytesOf(frameStore.sourceInfo), PictureHeader(640, 480));
     EXPECT_EQ(BytesOf(frameStore.filteredInfo), PictureHeader(640, 480));
+}
+
+// Padded rows round up by 1 to 3 bytes: a width of 3 mod 4 gives rows of
+// 1929 bytes, read as 1932; a single pixel's 3 bytes are read as 4.
+INSTANTIATE_TEST_SUITE_P(
+    RowPadding, AllocationSizeTest,
+    ::testing::Values(LargestSizeCase{"WidthThreeModFour",
+                                      643,
+                                      480,
+                                      {"VirtualAlloc(null, 927360, 0x1000, 4)",
+                                       "VirtualAlloc(null, 927360, 0x1000, 4)"}},
+                      LargestSizeCase{"OnePixel",
+                                      1,
+                                      1,
+                                      {"VirtualAlloc(null, 4, 0x1000, 4)",
+                                       "VirtualAlloc(null, 4, 0x1000, 4)"}}),
+    RowName<LargestSizeCase>);
+
+// Rows whose byte count overflows int32, as delivered (3 x 715827883) or
+// padded (3 x 715827882 + 3).
+INSTANTIATE_TEST_SUITE_P(
+    RowOverflow, OversizeTest,
+    ::testing::Values(OversizeCase{"FilteredRowOverflow", 715827883, 1, 640, 480},
+                      OversizeCase{"FilteredPaddedRowOverflow", 715827882, 1, 640, 480}),
+    RowName<OversizeCase>);
+
+// 4 x 76920 buffers hold the 641 x 480 picture's 923,040 bytes but not the
+// 923,520 that the blit reads with its rows padded: the headers go.
+TEST_F(CaptureTest, BufferHoldingThePictureButNotItsPaddedRowsForgetsItsHeader) {
+    fakeHost.maxWidth = 641;
+    fakeHost.maxHeight = 480;
+    Reserve();
+    Capture(1, 641, 480, 641, 480, 0x11);
+    FreeImageBuffers();
+    fakeHost.maxWidth = 4;
+    fakeHost.maxHeight = 76920;
+    Reserve();
+    EXPECT_EQ(frameStore.sourceCapacity, PictureBytes(641, 480));
+    EXPECT_EQ(BytesOf(frameStore.sourceInfo), Header{});
+    EXPECT_EQ(BytesOf(frameStore.filteredInfo), Header{});
+}
+
+// Either buffer missing stops a frame as both missing do, even when the
+// source picture of the frame is already held.
+TEST_F(CaptureTest, EitherBufferMissingStopsAfterIsEditing) {
+    for (const bool sourceMissing : {true, false}) {
+        SCOPED_TRACE(sourceMissing ? "source buffer missing" : "filtered buffer missing");
+        Reserve();
+        Capture(1, 640, 480, 640, 480, 0x11);
+        frameStore.frameCaptured = 0;
+        uint8_t*& pixels = sourceMissing ? frameStore.sourcePixels : frameStore.filteredPixels;
+        int32_t& capacity = sourceMissing ? frameStore.sourceCapacity : frameStore.filteredCapacity;
+        VirtualFree(pixels, 0, MEM_RELEASE);
+        pixels = nullptr;
+        capacity = 0;
+        EXPECT_EQ(Capture(1, 640, 480, 640, 480, 0x22), 1);
+        EXPECT_EQ(recording::Calls(), (Calls{"isEditing(edit)"}));
+        EXPECT_EQ(frameStore.frameCaptured, 0);
+        FreeImageBuffers();
+    }
 }
 
 }  // namespace

@@ -243,6 +243,13 @@ const PaneCase kDegenerateAreaCases[] = {
      0, 0, 0, 0, 2, 0.0f, 0.0f, {162, 53, 0, 0, 0, 0, 0, 0, true}},
     {"no pictures x2 source only", 320, 106, 1, sourceSide, {0, 0, 320, 106}, alignCenter,
      0, 0, 0, 0, 2, 0.0f, 0.0f, {160, 53, 0, 0, 0, 0, 0, 0, true}},
+    // Fitted heights beyond int32 saturate: 2^30 / 0.5 = 2^31 (the pane's height, INT32_MAX,
+    // is 2^31 as a float), and INT32_MIN / 0.5 = -2^32.
+    {"fit height above int32", 1073741824, INT32_MAX, 1, sourceSide, {0, 0, 1073741824, INT32_MAX},
+     alignCenter, 1, 2, 1, 2, 0, 0.0f, 0.0f, {0, 0, 1073741824, INT32_MAX, 0, 0, 1, 2, false}},
+    {"fit height below int32", INT32_MIN, 100, 1, sourceSide, {0, 0, INT32_MIN, 100},
+     alignCenter, 1, 2, 1, 2, 0, 0.0f, 0.0f,
+     {0, 1073741874, INT32_MIN, INT32_MIN, 0, 0, 1, 2, true}},
 };
 
 // clang-format on
@@ -376,6 +383,8 @@ const ClampCase kClampCases[] = {
     {"above the far edge", 640.5f, 1000.0f, 640, 480, 640.0f, 480.0f},
     {"on the far edge", 640.0f, 480.0f, 640, 480, 640.0f, 480.0f},
     {"NaN", kNaN, kNaN, 640, 480, 0.0f, 0.0f},
+    // Below 0 only where denormals are not taken as zero, as in the module's state.
+    {"negative denormal", -0x1p-140f, -0x1p-149f, 640, 480, 0.0f, 0.0f},
     {"infinities", kInfinity, -kInfinity, 640, 480, 640.0f, 0.0f},
     {"no picture", 12.0f, 34.0f, 0, 0, 0.0f, 0.0f},
     // Neither bound is a float32: 16777219 rounds up to 16777220, 16777217 down to 16777216.

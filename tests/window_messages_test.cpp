@@ -824,6 +824,7 @@ TEST_F(WindowMessagesTest, AttachMenuLoadsSetsAndDrawsTheMenu) {
     EXPECT_EQ(Send(notifyWindowCreated), 0);
     EXPECT_EQ(recording::Calls(),
               (Calls{"LoadMenuA(instance, 2000)", "SetMenu(window, null)", "DrawMenuBar(window)"}));
+    EXPECT_EQ(viewState.mainMouseDown, 0);
 }
 
 // ---- Host preview ----------------------------------------------------------
@@ -859,20 +860,23 @@ struct PreviewRow {
 
 TEST_F(WindowMessagesTest, PreviewPointBecomesTheClampedCentre) {
     ShowFrame(320, 240, 640, 480);
-    viewState.multi = 3;
     const PreviewRow rows[] = {{100, 50, 100.0f, 50.0f},      {-7, 300, 0.0f, 240.0f},
                                {320, 240, 320.0f, 240.0f},    {400, -10, 320.0f, 0.0f},
                                {-32768, 32767, 0.0f, 240.0f}, {319, 1, 319.0f, 1.0f}};
-    for (UINT message : {UINT{notifyPreviewPress}, UINT{notifyPreviewMove}}) {
-        for (const PreviewRow& row : rows) {
-            SCOPED_TRACE(testing::Message() << message << " at " << row.x << ", " << row.y);
-            recording::Calls().clear();
-            EXPECT_EQ(Send(message, 0, Point(row.x, row.y)), 0);
-            EXPECT_TRUE(OnlyOneRepaint());
-            EXPECT_TRUE(Drew());
-            EXPECT_EQ(viewState.centerX, row.centerX);
-            EXPECT_EQ(viewState.centerY, row.centerY);
-            EXPECT_EQ(viewState.mainMouseDown, 1);
+    for (int32_t multi : {1, 3}) {
+        viewState.multi = multi;
+        for (UINT message : {UINT{notifyPreviewPress}, UINT{notifyPreviewMove}}) {
+            for (const PreviewRow& row : rows) {
+                SCOPED_TRACE(testing::Message() << "x" << multi << ", " << message << " at "
+                                                << row.x << ", " << row.y);
+                recording::Calls().clear();
+                EXPECT_EQ(Send(message, 0, Point(row.x, row.y)), 0);
+                EXPECT_TRUE(OnlyOneRepaint());
+                EXPECT_TRUE(Drew());
+                EXPECT_EQ(viewState.centerX, row.centerX);
+                EXPECT_EQ(viewState.centerY, row.centerY);
+                EXPECT_EQ(viewState.mainMouseDown, 1);
+            }
         }
     }
 }

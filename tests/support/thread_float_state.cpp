@@ -13,6 +13,7 @@
 const std::vector<ThreadFloatState> threadFloatStates = {
     {"Windows default", 0x027F, 0x1F80},
     {"Windows default, no flags raised", 0x027F, 0x1F80, 0},
+    {"Windows default, only the invalid flag raised", 0x027F, 0x1F81, 0x01},
     // Any inexact x87 operation under this state traps: none may run in it.
     {"x87 precision exception unmasked, no flags raised", 0x025F, 0x1F80, 0},
     {"64-bit precision", 0x037F, 0x1F80},
