@@ -78,25 +78,7 @@ rebuild_and_compare_win32() {
             --same-as build/win32-again/Pandrel.auf
 }
 
-# The calling states of the hostile pass, CONTROL,MXCSR,X87FLAGS. One
-# differs from the module's own (x87 control 0x027F: 53-bit precision, to
-# nearest, all masked) in everything at once: 24-bit precision, rounding toward
-# zero, the invalid, zero-divide and overflow exceptions unmasked, and an MXCSR
-# rounding toward zero with flush-to-zero and denormals-are-zero and the same
-# exceptions unmasked. The others differ in one thing at a time or not at all
-# (Windows' default), so that every branch of the module's switch is taken:
-# the control word loaded on entry and put back at the end, or neither. Each
-# comes with the x87 flags clear (the flags the module's arithmetic raises are
-# cleared by FNCLEX), with the precision flag raised (which its arithmetic
-# raises: nothing to clear) and with the underflow flag alone (the caller's
-# flags put back through FLDENV).
-hostile_states=(0x0C72,0xF940,0x20)
-# Windows' default; 64-bit precision; rounding toward zero; invalid,
-# zero-divide and overflow unmasked (the MXCSR's rounding and masks alike, for
-# the 64-bit build).
-for kind in 0x027F,0x1F80 0x037F,0x1F80 0x0E7F,0x7F80 0x0272,0x1900; do
-    hostile_states+=("$kind,0" "$kind,0x20" "$kind,0x10")
-done
+source tests/e2e/calling_states.sh
 e2e() { E2E_BUILD=build/$1 bash tests/e2e/run_e2e.sh; }
 e2e_hostile() {
     E2E_BUILD=build/$1 E2E_FP_STATE="${hostile_states[*]}" E2E_SOAK_STEPS=2000 \

@@ -52,6 +52,7 @@ PADDED_HEADER_FORGOTTEN = failed(
     r"CaptureTest\.BufferHoldingThePictureButNotItsPaddedRowsForgetsItsHeader")
 PADDED_ROW_ROUNDING = failed(
     r"RowPadding/AllocationSizeTest\.ReservesOnlyARepresentablePositiveSize/WidthThreeModFour")
+PADDED_COPY = failed(r"Widths/PictureWidthTest\.CopiesExactlyThePictureAndBlitsInsideTheBuffers")
 EITHER_BUFFER_MISSING = failed(r"CaptureTest\.EitherBufferMissingStopsAfterIsEditing")
 PREVIEW_POINT = failed(r"WindowMessagesTest\.PreviewPointBecomesTheClampedCentre")
 
@@ -87,6 +88,19 @@ MUTANTS = {
     "leave restores only the control word": Mutant(
         "plugin/float_state.cpp", r"const uint16_t raised = [^;]*;", "const uint16_t raised = 0;",
         {"native32": CALLER_STATE_GEOMETRY, "e2e": STATE_GIVEN_BACK}),
+    "leave never clears the flags it raised": Mutant(
+        "plugin/float_state.cpp", r'\n *__asm__ volatile\("fnclex"\);', "",
+        {"native32": CALLER_STATE_GEOMETRY, "e2e": STATE_GIVEN_BACK}),
+    "leave puts back no status through the environment": Mutant(
+        "plugin/float_state.cpp", r"\n *environment\.status = [^;]*;", "",
+        {"native32": CALLER_STATE_GEOMETRY, "e2e": STATE_GIVEN_BACK}),
+    "leave keeps the module's control word": Mutant(
+        "plugin/float_state.cpp",
+        r'__asm__ volatile\("fldcw %0" : : "m"\(caller\.x87Control\) : "memory"\);', "",
+        {"native32": CALLER_STATE_GEOMETRY, "e2e": STATE_GIVEN_BACK}),
+    "enter never loads the module's control word": Mutant(
+        "plugin/float_state.cpp", r'__asm__ volatile\("fldcw %0" : : "m"\(moduleX87Control\)\);',
+        "", {"native32": CALLER_STATE_GEOMETRY, "e2e": PICTURE_OF("(edges|precision)")}),
     "module precision 64-bit": Mutant(
         "plugin/float_state.cpp", r"moduleX87Control = 0x027F;", "moduleX87Control = 0x037F;",
         {"native32": failed(r"CallerStates/DragUnderThreadStateTest\..*EvaluatedInOrderRoundedOnce"),
@@ -112,12 +126,15 @@ MUTANTS = {
         "capture/frame_store.cpp",
         r"if \(BlitBytes\(info\.bmiHeader\.biWidth, info\.bmiHeader\.biHeight\) > capacity\)",
         "if (PictureBytes(info.bmiHeader.biWidth, info.bmiHeader.biHeight) > capacity)",
-        {"native": PADDED_HEADER_FORGOTTEN, "native32": PADDED_HEADER_FORGOTTEN}),
+        {"native": PADDED_HEADER_FORGOTTEN, "native32": PADDED_HEADER_FORGOTTEN,
+         "sanitize": PADDED_HEADER_FORGOTTEN}),
     "padded byte count copied": Mutant(
         "capture/frame_store.cpp",
         r"memcpy\(frameStore\.filteredPixels, displayed, PictureBytes\(width, height\)\);",
         "memcpy(frameStore.filteredPixels, displayed, BlitBytes(width, height));",
-        {"sanitize": fault("AddressSanitizer: heap-buffer-overflow")}, crash=True),
+        {"native": PADDED_COPY, "native32": PADDED_COPY,
+         "sanitize": fault("AddressSanitizer: heap-buffer-overflow"),
+         "e2e": PICTURE_OF("padded-rows")}, crash=True),
     "padded row rounded by 2": Mutant(
         "capture/frame_store.cpp", r"__builtin_add_overflow\(row, 3, &row\)",
         "__builtin_add_overflow(row, 2, &row)",
