@@ -11,7 +11,7 @@
 # as such. Prints a table; exits nonzero unless every stage caught every
 # mutant named for it and the unchanged tree passes them all.
 # MUTANTS=REGEX runs only the mutants whose name matches.
-# Needs scripts/setup.sh. Takes 15 to 25 minutes on two cores, by the load.
+# Needs scripts/setup.sh. Takes about 30 minutes on two cores, by the load.
 # The whole script is one function, read before it runs: editing this file
 # during a run does not change that run.
 set -uo pipefail
