@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "plugin/float_state.h"
 #include "tests/support/thread_float_state.h"
 
 namespace {
@@ -595,6 +596,41 @@ TEST_P(ThreadFloatStateTest, GeometryIsExactAndTheStateIsGivenBack) {
             ASSERT_TRUE(LayoutIs("random view " + std::to_string(i), actual, expected));
         }
     }
+}
+
+// Writes `word` from `from` up to `to`: the stale words of a frame.
+__attribute__((noinline, no_sanitize("address"))) void PaintWords(volatile uint32_t* from,
+                                                                  volatile uint32_t* to,
+                                                                  uint32_t word) {
+    while (from < to) *from++ = word;
+}
+
+// Fills its whole frame, up to the saved frame pointer, with `word`: the
+// frame that the caller's next call of a function no larger takes over.
+// Under AddressSanitizer the frame also holds the sanitizer's own records:
+// there only the array is filled.
+__attribute__((noinline)) void FillStackWith(uint32_t word) {
+    volatile uint32_t words[256];
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+    PaintWords(words, words + 256, word);
+    return;
+#endif
+#endif
+    PaintWords(words, static_cast<volatile uint32_t*>(__builtin_frame_address(0)), word);
+}
+
+// The switch gives back what the thread holds, never what its stack happens
+// to hold: the stale words there are the caller's own MXCSR, which Leave
+// would take for the thread's if it did not read the thread's.
+TEST_P(ThreadFloatStateTest, SwitchGivesTheStateBackWhateverItsStackHolds) {
+    CallIn(&GetParam(), [] {
+        const uint32_t callerMxcsr = ReadFloatRegisters().mxcsr;
+        const CallerFloatState caller = EnterModuleFloatState();
+        FillStackWith(callerMxcsr);
+        LeaveModuleFloatState(caller);
+        return 0;
+    });
 }
 
 INSTANTIATE_TEST_SUITE_P(CallerStates, ThreadFloatStateTest, ::testing::ValuesIn(threadFloatStates),
