@@ -3,8 +3,8 @@
 # 32-bit Linux presets get the emulator that runs their test programs where
 # the kernel does not run them (none elsewhere).
 set -euo pipefail
+source "$(dirname "$0")/machine.sh"
 cd "$(dirname "$0")/.."
-source scripts/machine.sh
 
 emulator=
 machine_runs_32bit || emulator=$(IFS=';' && echo "${i386_emulator[*]}")

@@ -66,7 +66,12 @@ if [[ -z ${DISPLAY:-} && -z $scripted ]]; then
 fi
 
 bash "$repo/scripts/setup.sh"
-[[ -n $build ]] || build=$(stand_in_build)
+if [[ -z $build ]]; then
+    build=$(stand_in_build)
+    [[ $build == win32 ]] || echo "host.sh: this machine runs no 32-bit programs: the 64-bit build" \
+        "build/win64 runs under wine64 (Pandrel.auf itself runs only under wine32)"
+fi
+set_wine_environment "$build"
 [[ -n $fresh ]] && rm -rf "$files"
 mkdir -p "$files"
 if ! (cd "$repo" && bash scripts/build.sh "$build") >"$files/build.log" 2>&1; then
@@ -90,7 +95,9 @@ work=$(mktemp -d /tmp/pandrel-host.XXXXXX)
 export WINEPREFIX=$work/prefix
 trap 'wineserver -k 2>/dev/null || true; rm -rf "$work"' EXIT
 status=0
-(cd "$files" && run_on_wine_display 0 wine "$repo/build/$build/host/pandrel-host.exe" \
-    "${options[@]}" "$repo/build/$build/Pandrel.auf") || status=$?
+(cd "$files" && run_on_wine_display 0 "${wine_loaders[$build]}" \
+    "$repo/build/$build/host/pandrel-host.exe" "${options[@]}" "$repo/build/$build/Pandrel.auf") ||
+    status=$?
 echo "host.sh: files in build/host/: $(cd "$files" && ls | paste -sd' ')"
+((status == 0)) || echo "host.sh: the stand-in host under $WINELOADER ended with status $status" >&2
 exit $status

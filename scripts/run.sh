@@ -12,6 +12,7 @@
 # build/screenshots-pictures/. Build and check logs go to build/run.log.
 set -euo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
+source "$repo/scripts/machine.sh"
 source "$repo/scripts/pictures.sh"
 
 if (($# != 0 && $# != 2)); then
@@ -59,16 +60,16 @@ echo "Pandrel.auf, the module to install into the host: $repo/build/win32/Pandre
 echo "  (bash scripts/release.sh packs it with its readme into build/release/Pandrel-0.01.zip)"
 echo
 
-source scripts/machine.sh
 source scripts/wine_prefix.sh
 build=$(stand_in_build)
+set_wine_environment "$build"
 host=$repo/build/$build/host/pandrel-host.exe
 module=$repo/build/$build/Pandrel.auf
 work=$(mktemp -d /tmp/pandrel-run.XXXXXX)
 export WINEPREFIX=$work/prefix
 trap 'wineserver -k 2>/dev/null || true; rm -rf "$work"' EXIT
-[[ $build == win32 ]] || echo "This machine does not run 32-bit programs: the stand-in host runs the" \
-    "64-bit build of the same sources (build/win64) under wine64."
+[[ $build == win32 ]] || echo "This machine runs no 32-bit programs: the stand-in host runs the 64-bit" \
+    "build of the same sources, build/win64, under wine64 (Pandrel.auf itself runs only under wine32)."
 
 # The frames: the user's pictures, converted, or the host's generated ones.
 frames=()
@@ -94,7 +95,7 @@ if [[ -n ${DISPLAY:-} ]]; then
     echo "Use the plug-in's menu, wheel, right button and left drag; press and drag on the preview;"
     echo "Space or the arrow keys in the preview change the frame. Close a window to end."
     mkdir -p build/run
-    run_on_wine_display 0 wine "$host" --settings build/run/pandrel-host.ini "${frames[@]}" "$module"
+    run_on_wine_display 0 "${wine_loaders[$build]}" "$host" --settings build/run/pandrel-host.ini "${frames[@]}" "$module"
     exit
 fi
 
@@ -137,16 +138,21 @@ menu x2
 preview-press 60 60
 capture-window 8-compare-x2-filtered-at-half-size.bmp
 EOF
-sizes='wine "$1" --settings sizes.ini --filtered-size 160x120 --script sizes.txt "$2"'
+sizes='"$WINELOADER" "$1" --settings sizes.ini --filtered-size 160x120 --script sizes.txt "$2"'
 if ((${#pictures[@]})); then
     sizes=true
-    echo "No display: the stand-in host shows your pictures on a virtual display."
+    shown="your pictures"
 else
-    echo "No display: the stand-in host shows its generated frames on a virtual display."
+    shown="its generated frames"
 fi
-(cd "$captures" && run_on_wine_display 300 bash -c \
-    'wine "$1" --settings views.ini "${@:3}" --script views.txt "$2" && '"$sizes" \
-    run "$host" "$module" "${frames[@]}")
+echo "No display here: the stand-in host shows $shown on a virtual display and saves screenshots."
+if ! (cd "$captures" && run_on_wine_display 300 bash -c \
+    '"$WINELOADER" "$1" --settings views.ini "${@:3}" --script views.txt "$2" && '"$sizes" \
+    run "$host" "$module" "${frames[@]}"); then
+    echo "run.sh: the stand-in host did not run its script to the end under Wine; no screenshots" |
+        tee -a "$log" >&2
+    exit 1
+fi
 rm -rf "$shots" && mkdir -p "$shots"
 for bmp in "$captures"/*.bmp; do
     convert "$bmp" -strip "$shots/$(basename "${bmp%.bmp}").png"

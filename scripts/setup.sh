@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Installs what the build and the tests need (Debian 12, as root): the i386
-# architecture first, for wine32 and the 32-bit test build; then the packages
-# (and qemu-user where the kernel does not run 32-bit programs), and the
-# Japanese locale that Wine needs for code page 932. What it did, with apt's
-# and debconf's messages, goes to build/setup.log, which the next run replaces.
+# architecture first, for the 32-bit test build; then the packages, with
+# wine32 where the kernel runs 32-bit programs and qemu-user where it does
+# not, and the Japanese locale that Wine needs for code page 932. What it did,
+# with apt's and debconf's messages, goes to build/setup.log, which the next
+# run replaces.
 set -euo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
+source "$repo/scripts/machine.sh"
 mkdir -p "$repo/build"
 log=$repo/build/setup.log
 echo "setup: $(date -u '+%Y-%m-%d %H:%M:%S UTC')" >"$log"
@@ -20,39 +22,46 @@ packages=(
     cmake g++ clang libgtest-dev libbenchmark-dev libclang-rt-14-dev
     g++-multilib libgtest-dev:i386 libbenchmark-dev:i386
     g++-mingw-w64-i686 g++-mingw-w64-x86-64
-    wine wine64 wine32:i386 xvfb xauth locales fonts-ipafont-gothic
+    wine wine64 xvfb xauth locales fonts-ipafont-gothic
     python3-pefile imagemagick zip unzip yamllint
 )
 
+installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
+
 # Installs those of the given packages that are missing; updates the package
 # lists first when anything is to be installed or the i386 architecture is new.
+# A name ending in "-" is a package that this installation must not bring in
+# (apt would remove it, so give it only when it is not installed).
 # apt's and debconf's messages go to the log, shown if the installation fails.
 install_missing() {
-    local package missing=()
+    local package missing=() excluded=()
     for package in "$@"; do
-        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||
-            missing+=("$package")
+        [[ $package == *- ]] && { excluded+=("$package"); continue; }
+        installed "$package" || missing+=("$package")
     done
     if ((${#missing[@]} == 0)) && [[ ! -v apt_updated ]]; then
-        echo "setup: installed already: $*" >>"$log"
+        echo "setup: installed already: ${*%%*-}" >>"$log"
         return 0
     fi
     echo "setup: installing what the build and the stand-in host need (once, a few minutes):" \
         "${missing[*]}" | tee -a "$log"
     if ! { apt-get update -qq && { ((${#missing[@]} == 0)) ||
-        DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}"; }; } >>"$log" 2>&1; then
+        DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" "${excluded[@]}"; }; } \
+        >>"$log" 2>&1; then
         cat "$log"
         echo "setup: the installation failed; its log is $log" >&2
         exit 1
     fi
     unset apt_updated
 }
+# wine64 recommends wine32, which is for the probe below to decide.
+installed wine32:i386 || packages+=(wine32:i386-)
 install_missing "${packages[@]}"
 
-# Without 32-bit support in the kernel, the 32-bit test programs run under
-# qemu-i386 (scripts/machine.sh: the compilers' binutils test the kernel).
-source "$repo/scripts/machine.sh"
-machine_runs_32bit || install_missing qemu-user
+# Where the kernel runs 32-bit programs, wine32 runs the shipped module; where
+# it does not, wine32's loader cannot start, and the 32-bit test programs run
+# under qemu-i386 instead (scripts/machine.sh tests the kernel).
+if machine_runs_32bit; then install_missing wine32:i386; else install_missing qemu-user; fi
 
 if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf8$'; then
     echo "setup: generating ja_JP.UTF-8" | tee -a "$log"

@@ -5,6 +5,7 @@
 # are skipped, and counted as skipped. Exits nonzero if anything fails.
 # Everything it prints goes to build/test.log as well.
 set -uo pipefail
+source "$(dirname "$0")/machine.sh"
 cd "$(dirname "$0")/.."
 
 mkdir -p build
@@ -15,7 +16,6 @@ trap 'exec >&- 2>&-; wait "$tee_pid"' EXIT
 
 bash scripts/setup.sh || exit 1
 bash scripts/build.sh || exit 1
-source scripts/machine.sh
 runs_32bit=0
 machine_runs_32bit && runs_32bit=1
 

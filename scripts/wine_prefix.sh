@@ -1,7 +1,30 @@
 # Sourced by the scripts that run the stand-in host under Wine.
 
-# Prepares the fresh prefix $WINEPREFIX with a wine server that stays up for
-# ${1:-60} seconds without clients, so that successive starts are quick.
+# Wine's loader for each build: wine32's for the shipped win32 pair, wine64's
+# for the win64 build. Every start of Wine names it: Debian's wine script (and
+# with it wineboot and every tool) starts wine32's loader whenever it is
+# installed, even where the kernel cannot run it.
+declare -A wine_loaders=([win32]=/usr/lib/wine/wine [win64]=/usr/lib/wine/wine64)
+
+# Wine's environment for BUILD: the Japanese locale, under which its ANSI code
+# page is 932, no debugging output, and the build's loader, which Wine also
+# starts its own programs with. Only Wine's commands get it: a shell started
+# before the set-up generated the locale cannot switch to it (its C library
+# looked for the locale once and remembers that it found none).
+set_wine_environment() {
+    wine_environment=(LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8 WINEDEBUG=-all
+        "WINELOADER=${wine_loaders[$1]}")
+}
+
+# Prints Wine's own words about why it could not start: the tail of LOG.
+wine_failed() {
+    echo "Wine could not start ($WINELOADER); its last words, from $1:" >&2
+    tail -n 15 "$1" | sed 's/^/  /' >&2
+}
+
+# Prepares the fresh prefix $WINEPREFIX with $WINELOADER, and a wine server
+# that stays up for ${1:-60} seconds without clients, so that successive
+# starts are quick. Fails with Wine's words if Wine cannot start.
 #
 # Wine draws the caption buttons and the menus' check marks and arrows with its
 # own Marlett font, which this Wine does not load from its data directory (the
@@ -10,27 +33,27 @@
 # set up, which keeps them). A program that crashes ends at once with a
 # backtrace on stderr instead of waiting in the crash dialog.
 prepare_wine_prefix() {
-    local fonts=/usr/share/wine/fonts
+    local fonts=/usr/share/wine/fonts log=$WINEPREFIX/boot.log
     mkdir -p "$WINEPREFIX/drive_c/windows/Fonts" || return 1
+    if [[ ! -x $WINELOADER ]]; then
+        echo "Wine's loader $WINELOADER is not installed: wine32's runs only where the kernel" \
+            "runs 32-bit programs, and bash scripts/setup.sh installs it there" >&2
+        return 1
+    fi
     if [[ -d $fonts ]]; then ln -sf "$fonts"/* "$WINEPREFIX/drive_c/windows/Fonts/"; fi
-    wineserver -p "${1:-60}" >/dev/null 2>&1 || return 1
-    # wineboot's complaint about a missing 32-bit loader, if any, is expected.
-    wineboot -i >"$WINEPREFIX/boot.log" 2>&1
-    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
-        >>"$WINEPREFIX/boot.log" 2>&1
+    wineserver -p "${1:-60}" >"$log" 2>&1 || { wine_failed "$log"; return 1; }
+    # Under wine64 alone, wineboot's complaint about the 32-bit programs it
+    # cannot set up is expected.
+    { "$WINELOADER" wineboot -i && "$WINELOADER" reg add 'HKCU\Software\Wine\WineDbg' \
+        /v ShowCrashDialog /t REG_DWORD /d 0 /f; } >>"$log" 2>&1 || { wine_failed "$log"; return 1; }
 }
 
 # On a virtual display with no window manager, Wine would wait for one at
 # every show and hide of a window: leave the windows unmanaged there.
 leave_windows_unmanaged() {
-    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >>"$WINEPREFIX/boot.log" 2>&1
+    "$WINELOADER" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f \
+        >>"$WINEPREFIX/boot.log" 2>&1 || { wine_failed "$WINEPREFIX/boot.log"; return 1; }
 }
-
-# Wine's environment: the Japanese locale, under which its ANSI code page is
-# 932, and no debugging output. Only Wine's commands get it: a shell started
-# before the set-up generated the locale cannot switch to it (its C library
-# looked for the locale once and remembers that it found none).
-wine_environment=(LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8 WINEDEBUG=-all)
 
 # The build whose stand-in host and module run by hand: the shipped 32-bit
 # pair under wine32 where this machine runs 32-bit programs (machine.sh), the
@@ -38,6 +61,9 @@ wine_environment=(LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8 WINEDEBUG=-all)
 stand_in_build() {
     if machine_runs_32bit; then echo win32; else echo win64; fi
 }
+
+# The virtual display on which Wine runs where there is no display.
+virtual_display=(xvfb-run -a -s "-screen 0 1280x1024x24")
 
 wine_prefix_script=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/wine_prefix.sh
 
@@ -50,7 +76,7 @@ run_on_wine_display() {
     if [[ -n ${DISPLAY:-} ]]; then
         env "${wine_environment[@]}" bash -c "$prepare"' && exec "$@"' "$wine_prefix_script" "$@"
     else
-        timeout "$seconds" xvfb-run -a -s "-screen 0 1280x1024x24" env "${wine_environment[@]}" \
+        timeout "$seconds" "${virtual_display[@]}" env "${wine_environment[@]}" \
             bash -c "$prepare"' && leave_windows_unmanaged && exec "$@"' "$wine_prefix_script" "$@"
     fi
 }

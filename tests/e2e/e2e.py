@@ -5,7 +5,8 @@ Each run starts the host with a script of actions; at each checkpoint the
 host captures the plug-in window's client area and reports its title and
 menu. The checks compare those with what the view must look like.
 
-Usage (inside an X display, with WINEPREFIX set): e2e.py HOST.exe MODULE.auf WORKDIR
+Usage (inside an X display, with WINEPREFIX and WINELOADER, Wine's loader for
+the build, set): e2e.py HOST.exe MODULE.auf WORKDIR
 """
 
 import copy
@@ -128,7 +129,7 @@ def run_host(run, host, module, work, results):
         f.write("\n".join(a.strip() for line in run.script for a in line.split(";")) + "\n")
     ini = settings_path(run, work)
     options = host_options(run, directory)
-    command = ["wine", host, "--settings", ini, *options, "--script", "script.txt", module]
+    command = [os.environ["WINELOADER"], host, "--settings", ini, *options, "--script", "script.txt", module]
     try:
         timeout = 120 + (SOAK_STEPS // 50 if run.name == "soak" else 0)
         process = subprocess.run(command, cwd=directory, capture_output=True, timeout=timeout)

@@ -11,20 +11,25 @@
 # a failing check leaves its pictures and a replay command in
 # build/e2e-failures/RUN/ (failures.py).
 set -euo pipefail
+source "$(dirname "$0")/../../scripts/machine.sh"
 cd "$(dirname "$0")/../.."
 
-source scripts/machine.sh
-default_build=build/win64
-machine_runs_32bit && default_build=build/win32
-build=${E2E_BUILD:-$default_build}
+source scripts/wine_prefix.sh
+build=${E2E_BUILD:-build/$(stand_in_build)}
 host=$build/host/pandrel-host.exe
 module=$build/Pandrel.auf
 for file in "$host" "$module"; do
     [[ -f $file ]] || { echo "e2e: $file is missing: bash scripts/build.sh ${build#build/} first"; exit 1; }
 done
 
+variant=$(basename "$build")
+[[ -v wine_loaders[$variant] ]] || { echo "e2e: $build is neither a win32 nor a win64 build"; exit 1; }
+set_wine_environment "$variant"
+export "${wine_environment[@]}"
+echo "e2e: $host and $module under Wine's loader $WINELOADER"
+
 work=$(mktemp -d /tmp/pandrel-e2e.XXXXXX)
-export WINEPREFIX=$work/prefix WINEDEBUG=-all LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
+export WINEPREFIX=$work/prefix
 cleanup() {
     wineserver -k 2>/dev/null || true
     if [[ ${KEEP_E2E:-} == 1 ]]; then
@@ -48,13 +53,15 @@ read -ra states <<<"${E2E_FP_STATE:-}"
 # prefix is the slow part. A console program waits throughout (until the
 # script ends and closes the pipe it reads) so that Wine's desktop process
 # stays: once the last program has gone it shuts down, and a host started
-# during that waits about 10 s.
-timeout $((240 + ${#states[@]} * (60 + ${E2E_SOAK_STEPS:-100000} / 50))) \
-    xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
+# during that waits about 10 s. The suite ends with its count line, or with
+# the reason it could not run.
+seconds=$((240 + ${#states[@]} * (60 + ${E2E_SOAK_STEPS:-100000} / 50)))
+status=0
+timeout "$seconds" "${virtual_display[@]}" bash -c '
     source scripts/wine_prefix.sh && prepare_wine_prefix && leave_windows_unmanaged || exit 1
     host=$1 module=$2 work=$3
     mkfifo "$work/desktop-keeper"
-    wine cmd /c pause <"$work/desktop-keeper" >/dev/null 2>&1 &
+    "$WINELOADER" cmd /c pause <"$work/desktop-keeper" >/dev/null 2>&1 &
     exec 3>"$work/desktop-keeper"
     shift 3
     failed=()
@@ -67,4 +74,10 @@ timeout $((240 + ${#states[@]} * (60 + ${E2E_SOAK_STEPS:-100000} / 50))) \
     done
     (($# > 1 && ${#failed[@]})) && echo "e2e: failed in floating-point states ${failed[*]}"
     ((${#failed[@]} == 0))
-    ' e2e "$host" "$module" "$work" "${states[@]}"
+    ' e2e "$host" "$module" "$work" "${states[@]}" || status=$?
+case $status in
+    0) ;;
+    124) echo "e2e: stopped after $seconds s" ;;
+    *) echo "e2e: failed with status $status" ;;
+esac
+exit $status

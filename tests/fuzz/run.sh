@@ -11,8 +11,8 @@
 # clashes with the emulator's (its large blocks land outside the memory
 # AddressSanitizer covers).
 set -euo pipefail
+source "$(dirname "$0")/../../scripts/machine.sh"
 cd "$(dirname "$0")/../.."
-source scripts/machine.sh
 
 seconds=${1:-60}
 preset=${2:-fuzz}

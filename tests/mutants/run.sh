@@ -15,10 +15,10 @@
 # The whole script is one function, read before it runs: editing this file
 # during a run does not change that run.
 set -uo pipefail
+source "$(dirname "$0")/../../scripts/machine.sh"
 
 main() {
     cd "$(dirname "$0")/../.."
-    source scripts/machine.sh
     source tests/e2e/calling_states.sh
     # The runs whose pictures tell the switch's faults, in every hostile
     # state, and those that serve padded and shrinking pictures.
