@@ -99,5 +99,5 @@ status=0
     "$repo/build/$build/host/pandrel-host.exe" "${options[@]}" "$repo/build/$build/Pandrel.auf") ||
     status=$?
 echo "host.sh: files in build/host/: $(cd "$files" && ls | paste -sd' ')"
-((status == 0)) || echo "host.sh: the stand-in host under $WINELOADER ended with status $status" >&2
+((status == 0)) || echo "host.sh: the stand-in host under ${wine_loaders[$build]} ended with status $status" >&2
 exit $status

@@ -16,9 +16,10 @@ set_wine_environment() {
         "WINELOADER=${wine_loaders[$1]}")
 }
 
-# Prints Wine's own words about why it could not start: the tail of LOG.
+# Prints Wine's own words about why it could not start: the tail of LOG, the
+# prefix's boot log.
 wine_failed() {
-    echo "Wine could not start ($WINELOADER); its last words, from $1:" >&2
+    echo "Wine could not start ($WINELOADER); the last lines of its boot log:" >&2
     tail -n 15 "$1" | sed 's/^/  /' >&2
 }
 
@@ -40,8 +41,10 @@ prepare_wine_prefix() {
             "runs 32-bit programs, and bash scripts/setup.sh installs it there" >&2
         return 1
     fi
+    # A loader that cannot start at all says so in English.
+    (LC_ALL=C && "$WINELOADER" --version) >"$log" 2>&1 || { wine_failed "$log"; return 1; }
     if [[ -d $fonts ]]; then ln -sf "$fonts"/* "$WINEPREFIX/drive_c/windows/Fonts/"; fi
-    wineserver -p "${1:-60}" >"$log" 2>&1 || { wine_failed "$log"; return 1; }
+    wineserver -p "${1:-60}" >>"$log" 2>&1 || { wine_failed "$log"; return 1; }
     # Under wine64 alone, wineboot's complaint about the 32-bit programs it
     # cannot set up is expected.
     { "$WINELOADER" wineboot -i && "$WINELOADER" reg add 'HKCU\Software\Wine\WineDbg' \
