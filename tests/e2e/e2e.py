@@ -133,7 +133,8 @@ def run_host(run, host, module, work, results):
     try:
         timeout = 120 + (SOAK_STEPS // 50 if run.name == "soak" else 0)
         process = subprocess.run(command, cwd=directory, capture_output=True, timeout=timeout)
-        ok, detail = process.returncode == 0, f"exit {process.returncode}: {process.stderr[-500:]}"
+        ok, detail = process.returncode == 0, (f"exit {process.returncode}: stderr "
+                                               f"{process.stderr[-500:]}, stdout {process.stdout[-500:]}")
     except subprocess.TimeoutExpired:
         ok, detail = False, "timed out"
     results.check(f"{run.name}: the host runs the script and exits cleanly", ok, detail)
