@@ -48,6 +48,7 @@ struct Host {
     std::string settingsPath;
     int maxWidth = 1920;
     int maxHeight = 1088;
+    int yes = 1;  // what the yes/no services answer for yes: any nonzero value
 };
 extern Host host;
 

@@ -1,6 +1,8 @@
 // The stand-in host's program: loads the module, implements the services it
 // calls, owns the plug-in's window and a preview of the filtered frame, and
 // runs either interactively or a list of scripted actions.
+#include <errno.h>
+#include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -35,7 +37,7 @@ void ProcessCurrentFrame() {
 // host's thread had (see module_calls.cpp).
 int HOSTCALL IsEditing(EditHandle) {
     CheckServiceState("isEditing");
-    return host.videoOpen ? 1 : 0;
+    return host.videoOpen ? host.yes : 0;
 }
 
 int HOSTCALL GetCurrentFrame(EditHandle) {
@@ -45,12 +47,12 @@ int HOSTCALL GetCurrentFrame(EditHandle) {
 
 int HOSTCALL IsWindowShown(FilterTable* filter) {
     CheckServiceState("isWindowShown");
-    return IsWindowVisible(filter->window) ? 1 : 0;
+    return IsWindowVisible(filter->window) ? host.yes : 0;
 }
 
 int HOSTCALL IsActive(EditHandle) {
     CheckServiceState("isActive");
-    return host.videoOpen ? 1 : 0;
+    return host.videoOpen ? host.yes : 0;
 }
 
 // Settings live in the host's INI file, one section per filter.
@@ -228,6 +230,8 @@ const char usage[] =
     "  --packed-rows          hand over rows of width * 3 bytes, not padded to 4 bytes\n"
     "  --settings FILE.ini    the host's settings file (default pandrel-host.ini)\n"
     "  --no-video             start with no video open\n"
+    "  --yes N                answer yes from isEditing, isActive and isWindowShown with N\n"
+    "                         (any nonzero int, default 1; menu commands act only on 1)\n"
     "  --fp-state CW,MXCSR[,FLAGS]  call the module with this x87 control word, MXCSR and\n"
     "                         x87 exception flags (default 0x20, the precision flag; none\n"
     "                         whose exception CW unmasks) instead of the host's own state\n"
@@ -283,6 +287,15 @@ bool ParseOptions(int argc, char** argv, Options* options) {
             }
         } else if (arg == "--max-size") {
             if (!ParseSize(argv[++i], &host.maxWidth, &host.maxHeight)) return false;
+        } else if (arg == "--yes") {
+            char* end;
+            errno = 0;
+            const long value = strtol(argv[++i], &end, 0);
+            if (*end != '\0' || end == argv[i] || errno || value == 0 || value < INT32_MIN ||
+                value > INT32_MAX) {
+                return false;
+            }
+            host.yes = static_cast<int>(value);
         } else if (arg == "--fp-state") {
             if (!ParseFloatState(argv[++i])) return false;
         } else if (arg == "--settings") {

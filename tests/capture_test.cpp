@@ -249,7 +249,12 @@ INSTANTIATE_TEST_SUITE_P(
         return std::string(info.param.name);
     });
 
-TEST_F(CaptureTest, FirstCaptureFetchesCopiesDescribesAndPaintsOnce) {
+// The host's yes is any nonzero answer, from isEditing and isActive alike.
+class FirstCaptureTest : public CaptureTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(FirstCaptureTest, FetchesCopiesDescribesAndPaintsOnce) {
+    fakeHost.editing = GetParam();
+    fakeHost.active = GetParam();
     Reserve();
     EXPECT_EQ(Capture(7, 640, 480, 640, 480, 0x11), 1);
     EXPECT_EQ(recording::Calls(),
@@ -266,6 +271,13 @@ TEST_F(CaptureTest, FirstCaptureFetchesCopiesDescribesAndPaintsOnce) {
     EXPECT_EQ(frameStore.sourceFrameNumber, 7);
     EXPECT_EQ(frameStore.frameCaptured, 1);
 }
+
+INSTANTIATE_TEST_SUITE_P(YesAnswers, FirstCaptureTest, ::testing::Values(1, 2, -1, INT32_MIN),
+                         [](const ::testing::TestParamInfo<int>& info) {
+                             return "Yes" + std::string(info.param < 0 ? "Minus" : "") +
+                                    std::to_string(info.param < 0 ? -int64_t{info.param}
+                                                                  : int64_t{info.param});
+                         });
 
 TEST_F(CaptureTest, HeadersAreRewrittenWholeWithOnlyTheBitmapFieldsSet) {
     Reserve();
@@ -481,6 +493,69 @@ INSTANTIATE_TEST_SUITE_P(
                       OversizeCase{"SourceZero", 320, 240, 0, 0},
                       OversizeCase{"SourceBothNegative", 320, 240, -640, -480}),
     [](const ::testing::TestParamInfo<OversizeCase>& info) {
+        return std::string(info.param.name);
+    });
+
+// The two buffers reserved for different largest sizes: one allocation
+// failed (bit 0 the source buffer's, bit 1 the filtered one's) and was made
+// again after the host's largest size changed. Each picture of a frame must
+// fit its own buffer; a frame that would fit the other one is not captured.
+struct UnequalBuffersCase {
+    const char* name;
+    uint32_t failingFirst;
+    int32_t laterWidth, laterHeight;  // the largest size when the failed one is made again
+    int32_t width, height, sourceWidth, sourceHeight;
+    bool captured;
+};
+
+void PrintTo(const UnequalBuffersCase& row, std::ostream* out) { *out << row.name; }
+
+class UnequalBuffersTest : public CaptureTest,
+                           public ::testing::WithParamInterface<UnequalBuffersCase> {};
+
+TEST_P(UnequalBuffersTest, EachPictureMustFitItsOwnBuffer) {
+    const UnequalBuffersCase& c = GetParam();
+    recording::answers().failingAllocations = c.failingFirst;
+    AllocateImageBuffers(filter);
+    fakeHost.maxWidth = c.laterWidth;
+    fakeHost.maxHeight = c.laterHeight;
+    Reserve();
+    ASSERT_EQ(recording::LiveAllocations(), 2u);
+    const int32_t later = BlitBytes(c.laterWidth, c.laterHeight);
+    ASSERT_EQ(frameStore.sourceCapacity, c.failingFirst == 1 ? later : 921600);
+    ASSERT_EQ(frameStore.filteredCapacity, c.failingFirst == 2 ? later : 921600);
+
+    EXPECT_EQ(Capture(4, c.width, c.height, c.sourceWidth, c.sourceHeight, 0x44), 1);
+    EXPECT_EQ(frameStore.frameCaptured, c.captured ? 1 : 0);
+    if (c.captured) {
+        EXPECT_EQ(frameStore.sourceFrameNumber, 4);
+        EXPECT_EQ(BytesOf(frameStore.sourceInfo), PictureHeader(c.sourceWidth, c.sourceHeight));
+        EXPECT_EQ(BytesOf(frameStore.filteredInfo), PictureHeader(c.width, c.height));
+        EXPECT_EQ(Contents(frameStore.filteredPixels, fakeHost.displayedPixels.size()),
+                  fakeHost.displayedPixels);
+    } else {
+        EXPECT_EQ(recording::Calls(), frameQueries);
+        EXPECT_EQ(frameStore.sourceFrameNumber, -1);
+    }
+}
+
+// Reserved first for 640 x 480.
+INSTANTIATE_TEST_SUITE_P(
+    Frames, UnequalBuffersTest,
+    ::testing::Values(
+        UnequalBuffersCase{"FilteredShrunkFrameFitsBoth", 2, 320, 240, 320, 240, 640, 480, true},
+        UnequalBuffersCase{"FilteredShrunkFilteredFitsOnlySources", 2, 320, 240, 640, 480, 320,
+                           240, false},
+        UnequalBuffersCase{"SourceShrunkFrameFitsBoth", 1, 320, 240, 640, 480, 320, 240, true},
+        UnequalBuffersCase{"SourceShrunkSourceFitsOnlyFiltereds", 1, 320, 240, 320, 240, 640, 480,
+                           false},
+        UnequalBuffersCase{"FilteredGrownFilteredFitsOnlyItsOwn", 2, 800, 600, 800, 600, 640,
+                           480, true},
+        UnequalBuffersCase{"SourceGrownSourceFitsOnlyItsOwn", 1, 800, 600, 640, 480, 800, 600,
+                           true},
+        UnequalBuffersCase{"SourceGrownFilteredFitsOnlySources", 1, 800, 600, 800, 600, 640, 480,
+                           false}),
+    [](const ::testing::TestParamInfo<UnequalBuffersCase>& info) {
         return std::string(info.param.name);
     });
 

@@ -245,7 +245,7 @@ TEST_F(WindowMessagesTest, CommandIdIsTheLowHalfOfWParam) {
 
 TEST_F(WindowMessagesTest, CommandIsDroppedUnlessIsEditingAnswersExactlyOne) {
     ShowFrame(360, 288, 720, 576);
-    for (int editing : {0, 2, -1}) {
+    for (int editing : {0, 2, -1, INT32_MIN}) {
         SCOPED_TRACE(editing);
         fakeHost.editing = editing;
         recording::Calls().clear();
@@ -434,6 +434,14 @@ const DragRow kDragRows[] = {
     // 640/360 and 480/270, each rounded once to float.
     {"inexact factors", 360, 270, 640, 480, 1, 1, 180, 135, 10, 10, 13, 7, 0x1.c71c72p+0f,
      0x1.c71c72p+0f, 178.3125f, 136.6875f},
+    // 720 x 480 beside 360 x 360: factors 2 across and 4/3 down, each drag
+    // diagonal. 6 / f32(4/3) is 4.4999999 in double, 180 - it rounds to 175.5.
+    {"unequal factors, left pane", 360, 360, 720, 480, 0, 2, 180, 180, 100, 50, 112, 62, 2.0f,
+     0x1.555556p+0f, 177.0f, 175.5f},
+    {"unequal factors, source alone", 360, 360, 720, 480, 1, 3, 180, 180, 10, 10, -20, 40, 2.0f,
+     0x1.555556p+0f, 185.0f, 172.5f},
+    {"unequal pictures, right pane", 360, 360, 720, 480, 0, 2, 180, 180, 400, 50, 412, 62, 1.0f,
+     1.0f, 174.0f, 174.0f},
 };
 
 // Whatever floating-point state the host's thread holds, each drag gives the
@@ -584,6 +592,64 @@ TEST_F(WindowMessagesTest, MovesInFitModeWaitAndTheWholeDistanceAppliesLater) {
     EXPECT_TRUE(OnlyOneRepaint());
 }
 
+// A drag in the filtered pane at x2 from (50, 50), centre (180, 144), then
+// these messages: the drag's end and the magnification a later move sees.
+struct DragSequenceRow {
+    const char* name;
+    std::vector<std::tuple<UINT, WPARAM, LPARAM>> messages;
+    int dragging;
+    float centerX, centerY;
+};
+
+class DragSequenceTest : public WindowMessagesTest,
+                         public ::testing::WithParamInterface<DragSequenceRow> {};
+
+TEST_P(DragSequenceTest, EndsAndScalesTheDragAsTheViewChanges) {
+    const DragSequenceRow& row = GetParam();
+    ShowFrame(360, 288, 720, 576);
+    viewState.screen = 2;
+    viewState.multi = 2;
+    CentreAt(180, 144);
+    Send(WM_LBUTTONDOWN, leftButton, Point(50, 50));
+    for (const auto& [message, wParam, lParam] : row.messages) Send(message, wParam, lParam);
+    EXPECT_EQ(viewState.dragging, row.dragging);
+    EXPECT_EQ(viewState.centerX, row.centerX);
+    EXPECT_EQ(viewState.centerY, row.centerY);
+}
+
+void PrintTo(const DragSequenceRow& row, std::ostream* out) { *out << row.name; }
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, DragSequenceTest,
+    ::testing::Values(
+        // Fitted, a move without the button still ends the drag: magnified
+        // again, a move with the button held pans nothing.
+        DragSequenceRow{"move without the button while fitted",
+                        {{WM_COMMAND, 32774, 0},
+                         {WM_MOUSEMOVE, 0, Point(70, 70)},
+                         {WM_COMMAND, 32776, 0},
+                         {WM_MOUSEMOVE, leftButton, Point(90, 90)}},
+                        0,
+                        180.0f,
+                        144.0f},
+        // 10 at x2, then 12 and 6 at x3.
+        DragSequenceRow{"wheel step in the middle",
+                        {{WM_MOUSEMOVE, leftButton, Point(60, 60)},
+                         {WM_MOUSEWHEEL, Wheel(-120), Point(60, 60)},
+                         {WM_MOUSEMOVE, leftButton, Point(72, 66)}},
+                        1,
+                        171.0f,
+                        137.0f},
+        // 10 at x2, then 8 and 4 at x4.
+        DragSequenceRow{"menu command in the middle",
+                        {{WM_MOUSEMOVE, leftButton, Point(60, 60)},
+                         {WM_COMMAND, 32778, 0},
+                         {WM_MOUSEMOVE, leftButton, Point(68, 64)}},
+                        1,
+                        173.0f,
+                        138.0f}),
+    RowName<DragSequenceRow>);
+
 TEST_F(WindowMessagesTest, NegativeHalvesCountInTheDistance) {
     ShowFrame(360, 288, 720, 576);
     viewState.screen = 2;
@@ -729,6 +795,7 @@ const SyncRow kSyncRows[] = {
     {"opened, shown, buffers kept", 1125, 1, true, 1, true, keepBuffers},
     {"opened, shown as 2", 1125, 2, false, 1, true, allocateBuffers},
     {"opened, shown as -1", 1125, -1, true, 1, true, keepBuffers},
+    {"shown as INT32_MIN", 1134, INT32_MIN, false, 1, true, allocateBuffers},
     {"opened, hidden, buffers kept", 1125, 0, true, 0, true, {"isWindowShown(filter)"}},
     {"opened, hidden, none", 1125, 0, false, 0, false, {"isWindowShown(filter)"}},
     {"shown, none yet", 1134, 1, false, 1, true, allocateBuffers},

@@ -172,3 +172,7 @@ PaneLayout ComputePaneLayout(const RECT& pane, PaneAlign align, int32_t pictureW
     return UnderModuleFloatState(LayoutPane, pane, align, pictureWidth, pictureHeight,
                                  filteredWidth, filteredHeight, multi, centerX, centerY);
 }
+
+// The fuzzer compiles this file a second time, for SSE2 doubles, and compares
+// (tests/fuzz/reference_arithmetic.cpp): that sees precision faults only,
+// never a wrong formula.

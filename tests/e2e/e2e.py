@@ -270,6 +270,20 @@ def build_runs(work):
     sizes.drag(60, 50, 100, 70).checkpoint("drag in the source pane, twice the pixels")
     sizes.drag(200, 50, 220, 60).checkpoint("drag in the filtered pane")
 
+    # A host whose yes is INT32_MIN, not 1: the frames are captured and drawn,
+    # the menu's commands are dropped (they act only on exactly 1), and the
+    # wheel magnifies. 320 x 240 beside 320 x 180 makes the source pane's
+    # factors 1 across and 4/3 down, so a diagonal drag there moves the centre
+    # by other amounts across and down.
+    unequal = {"source": noise[1], "filtered": expected.noise_picture(320, 180, 7)}
+    nonzero_yes = Run("nonzero-yes", ["--yes", "-2147483648", "--source", unequal["source"],
+                                      "--filtered", unequal["filtered"]], unequal)
+    nonzero_yes.checkpoint("yes as INT32_MIN: compare, fit")
+    nonzero_yes.act("menu x3; menu source").checkpoint("menu commands dropped")
+    nonzero_yes.act("wheel -120; wheel -120", multi=2).preview_press(160, 90)
+    nonzero_yes.drag(60, 30, 100, 70).checkpoint("x2, diagonal drag in the source pane")
+    nonzero_yes.drag(200, 30, 230, 60).checkpoint("x2, diagonal drag in the filtered pane")
+
     # Views on rounding edges: each lands on another pixel if that piece of the
     # module's arithmetic ran in the caller's state (the hostile pass: 24-bit
     # precision, rounding toward zero). 320 / 240 and 240 / 180 make the
@@ -356,7 +370,7 @@ def build_runs(work):
     soak.act(f"random {SOAK_STEPS} 7; show; open; resize 320 106; menu source; menu x3; "
              "menu compare; menu fit; save-frames s", screen=0, multi=0)
     soak.checkpoint(f"after {SOAK_STEPS} random messages, compare, fit", "s")
-    runs = [views, sizes, edges, precision, frames, *odd_runs, largest, first, second, clamped,
+    runs = [views, sizes, nonzero_yes, edges, precision, frames, *odd_runs, largest, first, second, clamped,
             soak]
     return select_runs(runs)
 

@@ -5,9 +5,12 @@
 // input runs twice, the second time with every call made in Windows' default
 // state: the platform and host calls, with all that is handed to them, and
 // the view state after each step must be the same in both runs. Every pane
-// layout, clamped centre, drag step and drag factor the module computes is
-// compared with the same arithmetic compiled a second time with SSE2 doubles
-// (reference_arithmetic.h).
+// layout and clamped centre the module computes is compared with the same
+// source compiled a second time with SSE2 doubles, which sees precision
+// faults only; every drag step and drag factor with its one-line formula
+// written out (reference_arithmetic.h). The host's yes (any nonzero), the
+// sizes of the two pictures and the largest size at each reservation, which
+// may fail for one buffer only, are the input's choice.
 //
 // Input: a sequence of steps, each an opcode byte followed by its operands
 // (see the Step* functions), the calling state last in each step that calls

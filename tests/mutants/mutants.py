@@ -55,6 +55,10 @@ PADDED_ROW_ROUNDING = failed(
 PADDED_COPY = failed(r"Widths/PictureWidthTest\.CopiesExactlyThePictureAndBlitsInsideTheBuffers")
 EITHER_BUFFER_MISSING = failed(r"CaptureTest\.EitherBufferMissingStopsAfterIsEditing")
 PREVIEW_POINT = failed(r"WindowMessagesTest\.PreviewPointBecomesTheClampedCentre")
+UNEQUAL_DRAG = failed(r"CallerStates/DragUnderThreadStateTest\..*UnequalFactors")
+ANY_NONZERO_YES = failed(r"YesAnswers/FirstCaptureTest\.")
+DRAG_END_WHILE_FITTED = failed(r"Rows/DragSequenceTest\..*MoveWithoutTheButtonWhileFitted")
+OWN_BUFFER = failed(r"Frames/UnequalBuffersTest\.")
 
 
 class Mutant:
@@ -148,6 +152,24 @@ MUTANTS = {
         "ui/window_messages.cpp", r"viewState\.mainMouseDown && viewState\.multi > 0",
         "viewState.mainMouseDown && viewState.multi > 1",
         {"native": PREVIEW_POINT, "native32": PREVIEW_POINT}),
+    "vertical drag step over the horizontal factor": Mutant(
+        "ui/window_messages.cpp", r"dy / static_cast<double>\(multi\) / scales\.y",
+        "dy / static_cast<double>(multi) / scales.x",
+        {"native": UNEQUAL_DRAG, "native32": UNEQUAL_DRAG, "e2e": PICTURE_OF("nonzero-yes")}),
+    "capture only when isActive answers exactly 1": Mutant(
+        "capture/frame_store.cpp", r"if \(!host->isActive\(editHandle\)\) return 1;",
+        "if (host->isActive(editHandle) != 1) return 1;",
+        {"native": ANY_NONZERO_YES, "native32": ANY_NONZERO_YES,
+         "e2e": PICTURE_OF("nonzero-yes")}),
+    "a move without the button ends no drag while fitted": Mutant(
+        "ui/window_messages.cpp",
+        r"(    if \(!\(wParam & MK_LBUTTON\)\) \{\n.*\n.*\n    \}\n)(.*multi <= 0\) return;\n)",
+        r"\2\1",
+        {"native": DRAG_END_WHILE_FITTED, "native32": DRAG_END_WHILE_FITTED}),
+    "filtered picture checked against the source buffer": Mutant(
+        "capture/frame_store.cpp", r"FitsBuffer\(width, height, frameStore\.filteredCapacity\)",
+        "FitsBuffer(width, height, frameStore.sourceCapacity)",
+        {"native": OWN_BUFFER, "native32": OWN_BUFFER}),
 }
 
 # tzcnt %eax,%eax: a 486 runs it as bsf, with another result for zero.
