@@ -9,8 +9,9 @@ namespace {
 constexpr int32_t filterFlags = 0x4004E004;
 
 const char filterName[] = "Pandrel";
-// "Pandrel version 0.01(98以降用) by Pelmar" in Shift_JIS.
-const char filterInformation[] = "Pandrel version 0.01(98\x88\xC8\x8D\x7E\x97\x70) by Pelmar";
+// "Pandrel version <version>(98以降用) by Pelmar" in Shift_JIS.
+const char filterInformation[] =
+    "Pandrel version " PANDREL_VERSION "(98\x88\xC8\x8D\x7E\x97\x70) by Pelmar";
 
 FilterTable filterTable = {
     filterFlags,

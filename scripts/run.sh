@@ -57,7 +57,8 @@ if ! { bash scripts/build.sh win32 win64 && /usr/bin/python3 tools/pe_check.py b
     exit 1
 fi
 echo "Pandrel.auf, the module to install into the host: $repo/build/win32/Pandrel.auf"
-echo "  (bash scripts/release.sh packs it with its readme into build/release/Pandrel-0.01.zip)"
+echo "  (bash scripts/release.sh packs it with its readme into" \
+    "build/release/Pandrel-$(sed -n 's/^version=//p' VERSION).zip)"
 echo
 
 source scripts/wine_prefix.sh

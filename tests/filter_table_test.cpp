@@ -24,8 +24,9 @@ TEST_F(FilterTableTest, TableIsStaticAndFilledAsTheHostExpects) {
     EXPECT_EQ(table->initialWidth, 320);
     EXPECT_EQ(table->initialHeight, 106);
     EXPECT_STREQ(table->name, "Pandrel");
-    // "Pandrel version 0.01(98以降用) by Pelmar" in Shift_JIS.
-    EXPECT_STREQ(table->information, "Pandrel version 0.01(98\x88\xC8\x8D\x7E\x97\x70) by Pelmar");
+    // "Pandrel version <version>(98以降用) by Pelmar" in Shift_JIS.
+    EXPECT_STREQ(table->information,
+                 "Pandrel version " PANDREL_VERSION "(98\x88\xC8\x8D\x7E\x97\x70) by Pelmar");
     EXPECT_EQ(table->frameProc, ProcessFrame);
     EXPECT_EQ(table->initProc, InitFilter);
     EXPECT_EQ(table->exitProc, ExitFilter);

@@ -25,6 +25,8 @@ import sys
 
 import pefile
 
+import version_check
+
 MACHINE_I386 = 0x14C
 PE32_MAGIC = 0x10B
 WINDOWS_VERSION = (4, 0)
@@ -51,7 +53,8 @@ C_LIBRARY_IMPORTS = {
     "memcpy", "memmove", "memset", "memcmp", "memchr",
 }
 
-FILE_VERSION = (1, 0, 0, 1)
+VERSION, FILE_VERSION_TEXT = version_check.read_versions()
+FILE_VERSION = tuple(int(part) for part in FILE_VERSION_TEXT.split("."))
 LANGUAGE_JAPANESE = 0x411
 
 MENU_RESOURCE_ID = 2000
@@ -74,7 +77,7 @@ TABLE_VALUES = {0: 0x4004E004, 4: 320, 8: 106}
 NAME_OFFSET = 12
 INFORMATION_OFFSET = 84
 FILTER_NAME = b"Pandrel"
-FILTER_INFORMATION = "Pandrel version 0.01(98以降用) by Pelmar".encode("cp932")
+FILTER_INFORMATION = f"Pandrel version {VERSION}(98以降用) by Pelmar".encode("cp932")
 CALLBACK_OFFSETS = {48: "per-frame", 52: "start", 56: "end", 64: "window-message"}
 POINTER_OFFSETS = [NAME_OFFSET, *CALLBACK_OFFSETS, INFORMATION_OFFSET]
 
@@ -338,6 +341,11 @@ def check_version(pe, report):
         for block in info:
             for table in getattr(block, "StringTable", []):
                 string_languages.append(int(table.LangID[:4], 16))
+                for key in (b"FileVersion", b"ProductVersion"):
+                    text = table.entries.get(key, b"").decode("utf-8", "replace")
+                    report.expect(text == ", ".join(map(str, FILE_VERSION)),
+                                  f"version: the {key.decode()} text is {text!r}, expected "
+                                  f"{', '.join(map(str, FILE_VERSION))!r}")
             for var in getattr(block, "Var", []):
                 words = var.entry.get(b"Translation", "").split()
                 translations += [int(word, 16) for word in words[::2]]
