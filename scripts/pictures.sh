@@ -32,16 +32,29 @@ unservable_picture() {
 
 # Prints, for a filtered picture FILE whose rows the host pads to 4 bytes,
 # what the module leaves out of it: it copies width x height x 3 bytes of the
-# padded rows, so the top of the picture misses height x padding bytes.
-# Needs ImageMagick.
+# padded rows, so the last height x padding bytes of the buffer stay zero. Of
+# those, the padding of the rows they reach shows nothing; the rest are pixels
+# at the end of the picture's top rows, which stay black. Nothing is printed
+# when no pixel stays black. Needs ImageMagick.
 missing_bytes_note() {
     local width height
     read -r width height < <(picture_size "$1")
     local padding=$(((4 - width * 3 % 4) % 4))
-    ((padding == 0)) ||
-        echo "$width pixels wide, rows padded to $((width * 3 + padding)) bytes: the module" \
-            "copies $width x $height x 3 bytes, so the last $((height * padding)) bytes of its top" \
-            "rows stay black"
+    local row=$((width * 3 + padding))
+    local missing=$((height * padding))
+    local whole_rows=$((missing / row)) rest=$((missing % row))
+    local black=$((missing - whole_rows * padding - (rest < padding ? rest : padding)))
+    local rows=$((whole_rows + (rest > padding ? 1 : 0)))
+    ((black > 0)) || return 0
+    echo "$(plural "$width" pixel) wide, rows padded to $row bytes: the module copies" \
+        "$width x $height x 3 bytes, so $(plural "$black" byte) of pixels at the end of its" \
+        "top $( ((rows == 1)) && echo row || echo "$rows rows")" \
+        "$( ((black == 1)) && echo stays || echo stay) black"
+}
+
+# "1 WORD" or "N WORDs".
+plural() {
+    if (($1 == 1)); then echo "1 $2"; else echo "$1 $2s"; fi
 }
 
 # Writes FILE's first picture to OUT.bmp as the stand-in host reads it:

