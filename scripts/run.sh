@@ -146,7 +146,8 @@ if ((${#pictures[@]})); then
 else
     shown="its generated frames"
 fi
-echo "No display here: the stand-in host shows $shown on a virtual display and saves screenshots."
+echo "There is no display, so the stand-in host shows $shown on a virtual display and saves" \
+    "screenshots."
 if ! (cd "$captures" && run_on_wine_display 300 bash -c \
     '"$WINELOADER" "$1" --settings views.ini "${@:3}" --script views.txt "$2" && '"$sizes" \
     run "$host" "$module" "${frames[@]}"); then
