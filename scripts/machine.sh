@@ -27,8 +27,9 @@ no_32bit_message="skipped: this machine does not run 32-bit programs"
 # the system's own, under /. Wine does not start under it.
 i386_emulator=(qemu-i386 -L /)
 
-# The folders of the i386 libraries and program loaders, and wine32's loaders.
-i386_library_folders=(/usr/lib/i386-linux-gnu /usr/lib32)
+# The folders of the i386 libraries and program loaders (/lib's, where /lib is
+# not merged into /usr/lib), and wine32's loaders.
+i386_library_folders=(/usr/lib/i386-linux-gnu /usr/lib32 /lib/i386-linux-gnu /lib32)
 wine_loader_folder=/usr/lib/wine
 
 # Runs COMMAND [ARGS] in a mount namespace that makes this machine look like
@@ -36,21 +37,26 @@ wine_loader_folder=/usr/lib/wine
 # - the i386 library folders are mounted noexec, so that no 32-bit program
 #   linked against their loader starts (the kernel refuses the loader), while
 #   qemu-i386, which only reads the loader and the libraries, still runs them;
-#   made first if missing, so that libraries installed later are covered too;
-# - each 32-bit program of Wine's (wine32's loader and server) is covered by a
-#   file that is no program, which fails to start as a 32-bit program does on
-#   such a kernel: "Exec format error".
+#   /usr's are made first if missing (empty, as the set-up's installation
+#   would make them), so that libraries installed later are covered too;
+# - each 32-bit program of Wine's (wine32's loader and server) is covered by
+#   the header of a 32-bit program without its program headers, which fails
+#   to start as a 32-bit program does on such a kernel, "Exec format error",
+#   and which a shell started in its place refuses too.
+# Statically linked 32-bit programs would still start; nothing here runs one.
 run_as_machine_without_32bit() {
     unshare --mount bash -c '
         set -e
-        for folder in '"${i386_library_folders[*]}"'; do
-            mkdir -p "$folder"
+        mkdir -p /usr/lib/i386-linux-gnu /usr/lib32
+        for folder in $(realpath -e '"${i386_library_folders[*]}"' 2>/dev/null | sort -u); do
             mount --bind "$folder" "$folder"
             mount -o remount,bind,noexec "$folder"
         done
         no_program=$(mktemp /tmp/pandrel-no-program.XXXXXX)
         trap "rm -f \"\$no_program\"" EXIT
-        head -c 64 /dev/zero >"$no_program"
+        # ELF, 32-bit, little-endian; an executable for the i386; no program headers.
+        printf "\x7fELF\x01\x01\x01\0\0\0\0\0\0\0\0\0\x02\0\x03\0\x01\0\0\0" >"$no_program"
+        head -c 28 /dev/zero >>"$no_program"
         chmod 755 "$no_program"
         for program in '"$wine_loader_folder"'/*; do
             [[ -f $program && ! -L $program && $(head -c 5 "$program" | od -An -tx1) == " 7f 45 4c 46 01" ]] ||

@@ -15,6 +15,10 @@ What Windows may draw otherwise than Wine, and how the checks allow for it:
   constant;
 - fonts: no text is compared as pixels; the title and the menu are read back
   as text, and the captures hold the client area only;
+- the ANSI code page: the module sets its title in Shift_JIS, which a Windows
+  whose code page is not 932 reads as other characters; the expected title is
+  read through that code page too (as_read_back). The menu, a Unicode
+  resource, reads the same everywhere;
 - shrink sampling: a pixel of a shrinking blit may show any source pixel that
   its extent overlaps (expected.samples), as any nearest-neighbour shrink may.
 """
@@ -54,7 +58,22 @@ LAUNCHER = [] if os.name == "nt" else [os.environ["WINELOADER"]]
 
 def title(view):
     zoom = "全体" if view["multi"] == 0 else f"x{view['multi']}"
-    return f"Pandrel - {MODE_TEXT[view['screen']]} - {zoom}"
+    return as_read_back(f"Pandrel - {MODE_TEXT[view['screen']]} - {zoom}")
+
+
+def as_read_back(text):
+    """`text` as the host reads back the title that the module set in Shift_JIS:
+    through the ANSI code page, which is 932 under Wine here, and whatever the
+    Windows it runs on has (1252 on the CI's)."""
+    if os.name != "nt":
+        return text
+    import ctypes
+    data = text.encode("cp932")
+    kernel32 = ctypes.windll.kernel32
+    length = kernel32.MultiByteToWideChar(0, 0, data, len(data), None, 0)  # CP_ACP
+    wide = ctypes.create_unicode_buffer(length + 1)
+    kernel32.MultiByteToWideChar(0, 0, data, len(data), wide, length)
+    return wide.value
 
 
 class Results:
@@ -398,6 +417,7 @@ def select_runs(runs):
 
 def main():
     host, module, work = (os.path.abspath(a) for a in sys.argv[1:4])
+    os.makedirs(work, exist_ok=True)
     results = Results()
     runs = build_runs(work)
     for run in runs:

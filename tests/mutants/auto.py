@@ -266,7 +266,7 @@ class Scratch:
         emulator = subprocess.run(
             ["bash", "-c",
              "source scripts/machine.sh; machine_runs_32bit || echo ${i386_emulator[*]}"],
-            cwd=directory, stdout=subprocess.PIPE, text=True).stdout.split()
+            cwd=directory, stdout=subprocess.PIPE, text=True, check=True).stdout.split()
         self.prefix = {"native": [], "native32": emulator}
         self.timeout = {}
 

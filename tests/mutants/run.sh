@@ -22,7 +22,7 @@ main() {
     source tests/e2e/calling_states.sh
     # The runs whose pictures tell the switch's faults, in every hostile
     # state, and those that serve padded and shrinking pictures.
-    e2e_runs="edges precision padded-rows max-size"
+    e2e_runs="edges precision padded-rows max-size nonzero-yes"
     runs_32bit=0
     machine_runs_32bit && runs_32bit=1
 
