@@ -137,4 +137,4 @@ main() {
     ((failed == 0))
 }
 
-main "$@"
+main "$@"; exit
