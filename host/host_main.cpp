@@ -94,6 +94,21 @@ int HOSTCALL GetSourcePixels(EditHandle, int frame, void* buffer, int) {
     return 1;
 }
 
+// What both of the host's windows do last with a message: closing either ends
+// the host; the right button belongs to the plug-in, so no context menu, whose
+// default (the system menu for a point off the client area) would wait for the
+// user; the rest goes to the default processing.
+LRESULT FinishMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_CLOSE:
+            PostQuitMessage(0);
+            return 0;
+        case WM_RBUTTONUP:
+            return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
 // The plug-in's window: every message goes to the module, then to the default
 // processing. WM_PAINT is erased and validated first, so that what the module
 // draws through its own device context is not erased after it.
@@ -110,20 +125,8 @@ LRESULT CALLBACK PluginWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
         })) {
         ProcessCurrentFrame();
     }
-    switch (message) {
-        case WM_EXITSIZEMOVE:
-            Notify(notifyRepaint, 0, 0);
-            break;
-        case WM_CLOSE:
-            PostQuitMessage(0);
-            return 0;
-        case WM_RBUTTONUP:
-            // The right button belongs to the plug-in: no context menu, whose
-            // default (the system menu for a point off the client area) would
-            // wait for the user.
-            return 0;
-    }
-    return DefWindowProcW(window, message, wParam, lParam);
+    if (message == WM_EXITSIZEMOVE) Notify(notifyRepaint, 0, 0);
+    return FinishMessage(window, message, wParam, lParam);
 }
 
 // The host's preview: the filtered frame at its own size. Pressing, moving
@@ -168,16 +171,8 @@ LRESULT CALLBACK PreviewWindowProc(HWND window, UINT message, WPARAM wParam, LPA
                 ShowFrame((host.currentFrame + (wParam == VK_LEFT ? count - 1 : 1)) % count);
             }
             return 0;
-        case WM_CLOSE:
-            PostQuitMessage(0);
-            return 0;
-        case WM_RBUTTONUP:
-            // The right button belongs to the plug-in: no context menu, whose
-            // default (the system menu for a point off the client area) would
-            // wait for the user.
-            return 0;
     }
-    return DefWindowProcW(window, message, wParam, lParam);
+    return FinishMessage(window, message, wParam, lParam);
 }
 
 HWND CreateTopLevel(const wchar_t* className, WNDPROC proc, const wchar_t* title, int x, int y) {

@@ -18,10 +18,16 @@ LPARAM Point(int x, int y) {
 
 // Menu commands by id or by name: compare, source, filtered, fit, x1 to x10.
 bool ParseCommand(const std::string& name, int* id) {
-    static const char* const views[] = {"compare", "source", "filtered", "fit"};
-    for (int i = 0; i < 4; ++i) {
-        if (name == views[i]) {
-            *id = ID_VIEW_COMPARE + i;
+    static const struct {
+        const char* name;
+        int id;
+    } named[] = {{"compare", ID_VIEW_COMPARE},
+                 {"source", ID_VIEW_SOURCE},
+                 {"filtered", ID_VIEW_FILTERED},
+                 {"fit", ID_ZOOM_FIT}};
+    for (const auto& command : named) {
+        if (name == command.name) {
+            *id = command.id;
             return true;
         }
     }
