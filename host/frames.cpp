@@ -1,5 +1,6 @@
 // The frames the stand-in host serves, in its row layout: generated ones, or
-// pictures read from bitmap files; and the bitmap writer used for captures.
+// pictures read from bitmap files, as its options ask; and the bitmap writer
+// used for captures.
 #include <math.h>
 #include <stdio.h>
 #include <string.h>
@@ -92,8 +93,6 @@ void WriteLe(uint8_t* p, uint32_t value, int bytes) {
     for (int i = 0; i < bytes; ++i) p[i] = static_cast<uint8_t>(value >> (8 * i));
 }
 
-}  // namespace
-
 std::vector<VideoFrame> MakeEmbeddedFrames(int count, int sourceWidth, int sourceHeight,
                                            int filteredWidth, int filteredHeight, bool packedRows) {
     std::vector<VideoFrame> frames;
@@ -106,6 +105,7 @@ std::vector<VideoFrame> MakeEmbeddedFrames(int count, int sourceWidth, int sourc
     return frames;
 }
 
+// Reads an uncompressed 24-bit bitmap into rows of the host's layout.
 bool ReadBmp(const char* path, bool packedRows, Picture* picture, std::string* error) {
     FILE* file = fopen(path, "rb");
     if (!file) {
@@ -139,6 +139,34 @@ bool ReadBmp(const char* path, bool packedRows, Picture* picture, std::string* e
         memcpy(&picture->pixels[Offset(*picture, 0, yFromTop)], &data[offset + row * fileRowBytes],
                width * 3);
     }
+    return true;
+}
+
+}  // namespace
+
+bool LoadFrames(const Options& options) {
+    if (options.sourceBmp || options.filteredBmp) {
+        VideoFrame frame;
+        std::string error;
+        if (!options.sourceBmp || !options.filteredBmp ||
+            !ReadBmp(options.sourceBmp, options.packedRows, &frame.source, &error) ||
+            !ReadBmp(options.filteredBmp, options.packedRows, &frame.filtered, &error)) {
+            fprintf(stderr, "%s\n",
+                    error.empty() ? "--source and --filtered go together" : error.c_str());
+            return false;
+        }
+        host.frames.push_back(frame);
+        return true;
+    }
+    const int filteredWidth = options.filteredWidth ? options.filteredWidth : options.sourceWidth;
+    const int filteredHeight =
+        options.filteredHeight ? options.filteredHeight : options.sourceHeight;
+    if (!options.sourceWidth || !options.sourceHeight || !filteredWidth || !filteredHeight) {
+        fprintf(stderr, "frame sizes must be positive\n");
+        return false;
+    }
+    host.frames = MakeEmbeddedFrames(options.frameCount, options.sourceWidth, options.sourceHeight,
+                                     filteredWidth, filteredHeight, options.packedRows);
     return true;
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <stdint.h>
+#include <stdio.h>
 
 #include <string>
 #include <vector>
@@ -24,11 +25,29 @@ struct VideoFrame {
     Picture filtered;
 };
 
-// frames.cpp
-std::vector<VideoFrame> MakeEmbeddedFrames(int count, int sourceWidth, int sourceHeight,
-                                           int filteredWidth, int filteredHeight, bool packedRows);
-// Reads an uncompressed 24-bit bitmap into rows of the host's layout.
-bool ReadBmp(const char* path, bool packedRows, Picture* picture, std::string* error);
+// The command line (options.cpp).
+struct Options {
+    const char* modulePath = nullptr;
+    const char* sourceBmp = nullptr;
+    const char* filteredBmp = nullptr;
+    int frameCount = 4;
+    int sourceWidth = 320, sourceHeight = 240;
+    int filteredWidth = 0, filteredHeight = 0;  // 0: the source size
+    bool packedRows = false;
+    bool openVideo = true;
+    std::vector<std::string> actions;
+    bool scripted = false;
+    bool help = false;
+};
+// False for a command line that is not one; the host's own settings (the
+// largest size, yes, the settings file, the floating-point state) go
+// straight into `host`.
+bool ParseOptions(int argc, char** argv, Options* options);
+void PrintUsage(FILE* out);
+
+// frames.cpp: the frames the options ask for, into host.frames; false, with
+// the reason on stderr, when they cannot be had.
+bool LoadFrames(const Options& options);
 // The picture's rows padded to 4 bytes, as a bitmap holds them.
 std::vector<uint8_t> BitmapRows(const Picture& picture);
 // Writes a 24-bit bitmap from bottom-up rows padded to 4 bytes, as a bitmap
@@ -52,10 +71,20 @@ struct Host {
 };
 extern Host host;
 
-// host_main.cpp: the host's own actions, each with the notifications and
+// services.cpp: the record of the host services the module calls.
+HostServices StandInServices();
+
+// windows.cpp: the plug-in's window and the preview, and a window's client
+// size, whatever its frame and menu bar.
+void CreateHostWindows();
+void SetClientSize(HWND window, int width, int height);
+
+// host_actions.cpp: the host's own actions, each with the notifications and
 // frame processing that go with it.
 HWND PluginWindow();
 EditHandle VideoHandle();
+const VideoFrame& CurrentFrame();
+void ProcessCurrentFrame();
 int Notify(UINT message, WPARAM wParam, LPARAM lParam);
 void ShowFrame(int frame);
 void OpenVideo();
@@ -65,7 +94,9 @@ void ResizePluginWindow(int clientWidth, int clientHeight);
 void PumpMessages();
 
 // script.cpp: runs one scripted action; false with a message for a bad one.
+// The actions' usage lines come from the same table.
 bool RunAction(const std::string& action, std::string* error);
+std::string ActionsUsage();
 
 // module_calls.cpp: every call into the module goes through CallModule, in
 // the host's own floating-point state or, with --fp-state, in that one; the

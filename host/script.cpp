@@ -4,6 +4,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <initializer_list>
 #include <sstream>
 
 #include "host/host.h"
@@ -325,77 +326,207 @@ void RandomStep(Random* random) {
     }
 }
 
+// An action's words after its verb.
+struct Arguments {
+    std::istringstream words;
+
+    bool Ints(std::initializer_list<int*> values) {
+        for (int* value : values) {
+            if (!(words >> *value)) return false;
+        }
+        return true;
+    }
+    bool Word(std::string* word) { return static_cast<bool>(words >> *word); }
+};
+
+bool CaptureInto(const std::string& path, bool captured, std::string* error) {
+    if (!captured) *error = "cannot capture into " + path;
+    return true;
+}
+
+// The script's actions. Each takes its arguments and answers false when they
+// are missing or malformed; an action that cannot be carried out says why in
+// `error`.
+struct Verb {
+    const char* name;
+    const char* arguments;  // as the usage and the docs write them
+    const char* summary;
+    bool (*run)(Arguments& arguments, std::string* error);
+};
+
+const Verb verbs[] = {
+    {"menu", "ID", "WM_COMMAND; ID is a number or compare, source, filtered, fit, x1 ... x10",
+     [](Arguments& arguments, std::string*) {
+         std::string name;
+         int id;
+         if (!arguments.Word(&name) || !ParseCommand(name, &id)) return false;
+         SendMessageW(PluginWindow(), WM_COMMAND, static_cast<WORD>(id), 0);
+         return true;
+     }},
+    {"wheel", "DELTA", "WM_MOUSEWHEEL (120: one notch away from the user)",
+     [](Arguments& arguments, std::string*) {
+         int delta;
+         if (!arguments.Ints({&delta})) return false;
+         Wheel(delta);
+         return true;
+     }},
+    {"rclick", "X Y", "right button press and release at client (X, Y)",
+     [](Arguments& arguments, std::string*) {
+         int x, y;
+         if (!arguments.Ints({&x, &y})) return false;
+         RightClick(x, y);
+         return true;
+     }},
+    {"drag", "X1 Y1 X2 Y2 [STEPS]", "left press, STEPS moves (default 4), release",
+     [](Arguments& arguments, std::string*) {
+         int fromX, fromY, toX, toY, steps = 4;
+         if (!arguments.Ints({&fromX, &fromY, &toX, &toY})) return false;
+         arguments.words >> steps;
+         Drag(fromX, fromY, toX, toY, steps < 1 ? 1 : steps);
+         return true;
+     }},
+    {"resize", "W H", "a client area of W x H, then notification 1136",
+     [](Arguments& arguments, std::string*) {
+         int width, height;
+         if (!arguments.Ints({&width, &height})) return false;
+         ResizePluginWindow(width, height);
+         return true;
+     }},
+    {"preview-press", "X Y", "the left button pressed on the preview (1144)",
+     [](Arguments& arguments, std::string*) {
+         int x, y;
+         if (!arguments.Ints({&x, &y})) return false;
+         SendMessageW(host.previewWindow, WM_LBUTTONDOWN, MK_LBUTTON, Point(x, y));
+         return true;
+     }},
+    {"preview-move", "X Y", "the mouse moved on the preview, the button held (1146)",
+     [](Arguments& arguments, std::string*) {
+         int x, y;
+         if (!arguments.Ints({&x, &y})) return false;
+         SendMessageW(host.previewWindow, WM_MOUSEMOVE, MK_LBUTTON, Point(x, y));
+         return true;
+     }},
+    {"preview-release", "X Y", "the left button released on the preview (1145)",
+     [](Arguments& arguments, std::string*) {
+         int x, y;
+         if (!arguments.Ints({&x, &y})) return false;
+         SendMessageW(host.previewWindow, WM_LBUTTONUP, 0, Point(x, y));
+         return true;
+     }},
+    {"next", "", "show the next frame",
+     [](Arguments&, std::string*) {
+         NextFrame();
+         return true;
+     }},
+    {"hide", "", "hide the plug-in's window (1134)",
+     [](Arguments&, std::string*) {
+         ShowPluginWindow(false);
+         return true;
+     }},
+    {"show", "", "show the plug-in's window (1134)",
+     [](Arguments&, std::string*) {
+         ShowPluginWindow(true);
+         return true;
+     }},
+    {"close", "", "close the video (1126)",
+     [](Arguments&, std::string*) {
+         CloseVideo();
+         return true;
+     }},
+    {"open", "", "open the video again (1125)",
+     [](Arguments&, std::string*) {
+         OpenVideo();
+         return true;
+     }},
+    {"max-size", "W H", "report W x H as the largest image size from now on",
+     [](Arguments& arguments, std::string*) {
+         int width, height;
+         if (!arguments.Ints({&width, &height}) || width < 0 || height < 0) return false;
+         // Reported from now on: the module asks when it reserves its buffers.
+         host.maxWidth = width;
+         host.maxHeight = height;
+         return true;
+     }},
+    {"random", "N SEED", "a soak of N random messages, host actions and notifications",
+     [](Arguments& arguments, std::string*) {
+         int steps, seed;
+         if (!arguments.Ints({&steps, &seed})) return false;
+         Random random = {static_cast<uint32_t>(seed) * 2654435761u | 1};
+         for (int i = 0; i < steps; ++i) {
+             RandomStep(&random);
+             PumpMessages();
+         }
+         return true;
+     }},
+    {"capture", "FILE.bmp", "the plug-in window's client area as a 24-bit bitmap",
+     [](Arguments& arguments, std::string* error) {
+         std::string path;
+         if (!arguments.Word(&path)) return false;
+         PumpMessages();
+         return CaptureInto(path, Capture(path.c_str()), error);
+     }},
+    {"activate", "", "make the plug-in's window the active one",
+     [](Arguments&, std::string*) {
+         SetForegroundWindow(PluginWindow());
+         return true;
+     }},
+    {"capture-window", "FILE.bmp", "the plug-in's whole window, frame and menu bar included",
+     [](Arguments& arguments, std::string* error) {
+         std::string path;
+         if (!arguments.Word(&path)) return false;
+         PumpMessages();
+         const HWND window = PluginWindow();
+         return CaptureInto(path, CaptureWindows(path.c_str(), &window, 1), error);
+     }},
+    {"capture-menu", "N FILE.bmp", "the window with the menu bar's Nth pop-up open",
+     [](Arguments& arguments, std::string* error) {
+         int index;
+         std::string path;
+         if (!arguments.Ints({&index}) || !arguments.Word(&path)) return false;
+         PumpMessages();
+         CaptureMenu(index - 1, path.c_str(), error);
+         return true;
+     }},
+    {"report", "[FILE]", "the window, the menu and the host's checks (stdout without FILE)",
+     [](Arguments& arguments, std::string* error) {
+         std::string path;
+         arguments.Word(&path);
+         if (!WriteText(path, Report())) *error = "cannot write " + path;
+         return true;
+     }},
+    {"save-frames", "PREFIX", "the current frame as PREFIX-source.bmp and PREFIX-filtered.bmp",
+     [](Arguments& arguments, std::string* error) {
+         std::string prefix;
+         if (!arguments.Word(&prefix)) return false;
+         if (!SaveFrames(prefix)) *error = "cannot write " + prefix + "-*.bmp";
+         return true;
+     }},
+};
+
 }  // namespace
 
 bool RunAction(const std::string& action, std::string* error) {
-    std::istringstream in(action);
-    std::string verb, name;
-    in >> verb;
-    int a = 0, b = 0, c = 0, d = 0;
-    const auto ints = [&](int count) {
-        int* values[] = {&a, &b, &c, &d};
-        for (int i = 0; i < count; ++i) {
-            if (!(in >> *values[i])) return false;
-        }
-        return true;
-    };
-    const HWND preview = host.previewWindow;
-
-    if (verb == "menu" && in >> name && ParseCommand(name, &a)) {
-        SendMessageW(PluginWindow(), WM_COMMAND, static_cast<WORD>(a), 0);
-    } else if (verb == "wheel" && ints(1)) {
-        Wheel(a);
-    } else if (verb == "rclick" && ints(2)) {
-        RightClick(a, b);
-    } else if (verb == "drag" && ints(4)) {
-        int steps = 4;
-        in >> steps;
-        Drag(a, b, c, d, steps < 1 ? 1 : steps);
-    } else if (verb == "resize" && ints(2)) {
-        ResizePluginWindow(a, b);
-    } else if (verb == "preview-press" && ints(2)) {
-        SendMessageW(preview, WM_LBUTTONDOWN, MK_LBUTTON, Point(a, b));
-    } else if (verb == "preview-move" && ints(2)) {
-        SendMessageW(preview, WM_MOUSEMOVE, MK_LBUTTON, Point(a, b));
-    } else if (verb == "preview-release" && ints(2)) {
-        SendMessageW(preview, WM_LBUTTONUP, 0, Point(a, b));
-    } else if (verb == "next") {
-        NextFrame();
-    } else if (verb == "hide" || verb == "show") {
-        ShowPluginWindow(verb == "show");
-    } else if (verb == "max-size" && ints(2) && a >= 0 && b >= 0) {
-        // Reported from now on: the module asks when it reserves its buffers.
-        host.maxWidth = a;
-        host.maxHeight = b;
-    } else if (verb == "close") {
-        CloseVideo();
-    } else if (verb == "open") {
-        OpenVideo();
-    } else if (verb == "random" && ints(2)) {
-        Random random = {static_cast<uint32_t>(b) * 2654435761u | 1};
-        for (int i = 0; i < a; ++i) {
-            RandomStep(&random);
-            PumpMessages();
-        }
-    } else if (verb == "capture" && in >> name) {
-        PumpMessages();
-        if (!Capture(name.c_str())) *error = "cannot capture into " + name;
-    } else if (verb == "activate") {
-        SetForegroundWindow(PluginWindow());
-    } else if (verb == "capture-window" && in >> name) {
-        PumpMessages();
-        const HWND window = PluginWindow();
-        if (!CaptureWindows(name.c_str(), &window, 1)) *error = "cannot capture into " + name;
-    } else if (verb == "capture-menu" && ints(1) && in >> name) {
-        PumpMessages();
-        CaptureMenu(a - 1, name.c_str(), error);
-    } else if (verb == "report") {
-        in >> name;
-        if (!WriteText(name, Report())) *error = "cannot write " + name;
-    } else if (verb == "save-frames" && in >> name) {
-        if (!SaveFrames(name)) *error = "cannot write " + name + "-*.bmp";
-    } else {
-        *error = "unknown action or missing arguments";
+    Arguments arguments;
+    arguments.words.str(action);
+    std::string name;
+    arguments.words >> name;
+    for (const Verb& verb : verbs) {
+        if (name != verb.name) continue;
+        if (!verb.run(arguments, error)) *error = "unknown action or missing arguments";
+        return error->empty();
     }
-    return error->empty();
+    *error = "unknown action or missing arguments";
+    return false;
+}
+
+std::string ActionsUsage() {
+    std::string usage;
+    for (const Verb& verb : verbs) {
+        char line[160];
+        snprintf(line, sizeof line, "  %-24s  %s\n",
+                 (std::string(verb.name) + (*verb.arguments ? " " : "") + verb.arguments).c_str(),
+                 verb.summary);
+        usage += line;
+    }
+    return usage;
 }

@@ -109,6 +109,7 @@ if ((!runs_32bit)); then
     stage "end-to-end suite, 64-bit build, hostile floating-point states" e2e_hostile win64
 fi
 stage "benchmark builds, 64-bit and 32-bit x87" bash scripts/build.sh bench bench32
+stage "stand-in host's usage against docs/stand-in-host.md" bash tests/host_usage_test.sh
 stage "run.sh: pictures refused and converted" bash tests/run_pictures_test.sh
 stage "release archive" bash scripts/release.sh
 stage "CI workflow syntax" check_workflow_syntax

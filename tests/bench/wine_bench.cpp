@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "host/wire_services.h"
 #include "plugin/host_interface.h"
 #include "ui/menu_ids.h"
 #include "ui/window_messages.h"
@@ -38,24 +39,29 @@ constexpr int viewHeight = clientHeight / 2;
 std::vector<unsigned char> displayed(size_t{frameWidth} * frameHeight * 3, 0x80);
 const EditHandle edit = reinterpret_cast<EditHandle>(0x5000);
 
-int HOSTCALL Yes(EditHandle) { return 1; }
-int HOSTCALL FrameZero(EditHandle) { return 0; }
-int HOSTCALL WindowShown(FilterTable*) { return 1; }
-int HOSTCALL LoadSetting(FilterTable*, const char*, int defaultValue) { return defaultValue; }
-int HOSTCALL SaveSetting(FilterTable*, const char*, int) { return 1; }
+struct Services {
+    static int HOSTCALL IsEditing(EditHandle) { return 1; }
+    static int HOSTCALL GetCurrentFrame(EditHandle) { return 0; }
+    static int HOSTCALL IsWindowShown(FilterTable*) { return 1; }
+    static int HOSTCALL IsActive(EditHandle) { return 1; }
+    static int HOSTCALL LoadSettingInt(FilterTable*, const char*, int defaultValue) {
+        return defaultValue;
+    }
+    static int HOSTCALL SaveSettingInt(FilterTable*, const char*, int) { return 1; }
 
-int HOSTCALL SystemInfo(void*, HostSystemInfo* info) {
-    info->maxWidth = frameWidth;
-    info->maxHeight = frameHeight;
-    return 1;
-}
+    static int HOSTCALL GetSystemInfo(void*, HostSystemInfo* info) {
+        info->maxWidth = frameWidth;
+        info->maxHeight = frameHeight;
+        return 1;
+    }
 
-void* HOSTCALL DisplayedPixels(EditHandle, int) { return displayed.data(); }
+    static void* HOSTCALL GetDisplayedPixels(EditHandle, int) { return displayed.data(); }
 
-int HOSTCALL SourcePixels(EditHandle, int, void* buffer, int) {
-    memcpy(buffer, displayed.data(), displayed.size());
-    return 1;
-}
+    static int HOSTCALL GetSourcePixels(EditHandle, int, void* buffer, int) {
+        memcpy(buffer, displayed.data(), displayed.size());
+        return 1;
+    }
+};
 
 double Seconds() {
     static LARGE_INTEGER frequency = [] {
@@ -163,16 +169,7 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    static HostServices services = {};
-    services.isEditing = Yes;
-    services.getCurrentFrame = FrameZero;
-    services.isWindowShown = WindowShown;
-    services.isActive = Yes;
-    services.loadSettingInt = LoadSetting;
-    services.saveSettingInt = SaveSetting;
-    services.getSystemInfo = SystemInfo;
-    services.getDisplayedPixels = DisplayedPixels;
-    services.getSourcePixels = SourcePixels;
+    static HostServices services = WireServices<Services>();
 
     const HWND window = CreateHostWindow();
     FilterTable* filter = getFilterTable();

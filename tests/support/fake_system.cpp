@@ -11,6 +11,7 @@
 #include <string>
 
 #include "capture/frame_store.h"
+#include "host/wire_services.h"
 #include "plugin/plugin.h"
 #include "tests/support/module_state.h"
 
@@ -172,83 +173,85 @@ bool RequireBlitReadable(int xSrc, int ySrc, int srcWidth, int srcHeight, const 
     return true;
 }
 
-// Host services.
-
-int HOSTCALL IsEditing(EditHandle edit) {
-    const CallOut callOut("isEditing");
-    if (watchState.log) Log("isEditing(" + Format(edit) + ")");
-    return hostState.editing;
-}
-
-int HOSTCALL GetCurrentFrame(EditHandle edit) {
-    const CallOut callOut("getCurrentFrame");
-    if (watchState.log) Log("getCurrentFrame(" + Format(edit) + ")");
-    return hostState.currentFrame;
-}
-
-int HOSTCALL IsWindowShown(FilterTable* filter) {
-    const CallOut callOut("isWindowShown");
-    if (watchState.log) Log("isWindowShown(" + Format(filter) + ")");
-    return hostState.windowShown;
-}
-
-int HOSTCALL IsActive(EditHandle edit) {
-    const CallOut callOut("isActive");
-    if (watchState.log) Log("isActive(" + Format(edit) + ")");
-    return hostState.active;
-}
-
-int HOSTCALL LoadSettingInt(FilterTable* filter, const char* key, int defaultValue) {
-    const CallOut callOut("loadSettingInt");
-    if (Checking() && !RequireText(key, "loadSettingInt key")) return defaultValue;
-    if (watchState.log) Log(Line("loadSettingInt(%s, \"%s\", %d)", P(filter), key, defaultValue));
-    const auto stored = hostState.settings.find(key);
-    return stored == hostState.settings.end() ? defaultValue : stored->second;
-}
-
-int HOSTCALL SaveSettingInt(FilterTable* filter, const char* key, int value) {
-    const CallOut callOut("saveSettingInt");
-    if (Checking() && !RequireText(key, "saveSettingInt key")) return 0;
-    if (watchState.log) Log(Line("saveSettingInt(%s, \"%s\", %d)", P(filter), key, value));
-    hostState.settings[key] = value;
-    return 1;
-}
-
-int HOSTCALL GetSystemInfo(void* reserved, HostSystemInfo* info) {
-    const CallOut callOut("getSystemInfo");
-    if (watchState.log) Log("getSystemInfo(" + Format(reserved) + ")");
-    if (Checking() && !Require(reserved == nullptr && info != nullptr,
-                               "getSystemInfo with a first argument or without a record"))
-        return 0;
-    info->maxWidth = hostState.maxWidth;
-    info->maxHeight = hostState.maxHeight;
-    return 1;
-}
-
-void* HOSTCALL GetDisplayedPixels(EditHandle edit, int format) {
-    const CallOut callOut("getDisplayedPixels");
-    if (watchState.log) Log(Line("getDisplayedPixels(%s, %d)", P(edit), format));
-    if (watchState.strict)
-        Require(hostState.frameInProgress, "getDisplayedPixels outside ProcessFrame");
-    return hostState.displayedPixels.empty() ? nullptr : hostState.displayedPixels.data();
-}
-
-// Writes the source picture, as the host does, into the buffer given.
-int HOSTCALL GetSourcePixels(EditHandle edit, int frame, void* buffer, int format) {
-    const CallOut callOut("getSourcePixels");
-    if (watchState.log)
-        Log(Line("getSourcePixels(%s, %d, %s, %d)", P(edit), frame, P(buffer), format));
-    if (watchState.strict) {
-        Require(hostState.frameInProgress, "getSourcePixels outside ProcessFrame");
-        Require(hostState.sourceBytes > 0, "getSourcePixels for a picture that cannot exist");
+// The host services, one static member for each slot (WireServices).
+struct Services {
+    static int HOSTCALL IsEditing(EditHandle edit) {
+        const CallOut callOut("isEditing");
+        if (watchState.log) Log("isEditing(" + Format(edit) + ")");
+        return hostState.editing;
     }
-    if (Checking() && !Require(static_cast<int64_t>(BlockSize(buffer)) >= hostState.sourceBytes,
-                               "getSourcePixels into a buffer too small for the picture"))
-        return 0;
-    if (hostState.sourceBytes > 0)
-        memset(buffer, hostState.sourceFill, static_cast<size_t>(hostState.sourceBytes));
-    return 1;
-}
+
+    static int HOSTCALL GetCurrentFrame(EditHandle edit) {
+        const CallOut callOut("getCurrentFrame");
+        if (watchState.log) Log("getCurrentFrame(" + Format(edit) + ")");
+        return hostState.currentFrame;
+    }
+
+    static int HOSTCALL IsWindowShown(FilterTable* filter) {
+        const CallOut callOut("isWindowShown");
+        if (watchState.log) Log("isWindowShown(" + Format(filter) + ")");
+        return hostState.windowShown;
+    }
+
+    static int HOSTCALL IsActive(EditHandle edit) {
+        const CallOut callOut("isActive");
+        if (watchState.log) Log("isActive(" + Format(edit) + ")");
+        return hostState.active;
+    }
+
+    static int HOSTCALL LoadSettingInt(FilterTable* filter, const char* key, int defaultValue) {
+        const CallOut callOut("loadSettingInt");
+        if (Checking() && !RequireText(key, "loadSettingInt key")) return defaultValue;
+        if (watchState.log)
+            Log(Line("loadSettingInt(%s, \"%s\", %d)", P(filter), key, defaultValue));
+        const auto stored = hostState.settings.find(key);
+        return stored == hostState.settings.end() ? defaultValue : stored->second;
+    }
+
+    static int HOSTCALL SaveSettingInt(FilterTable* filter, const char* key, int value) {
+        const CallOut callOut("saveSettingInt");
+        if (Checking() && !RequireText(key, "saveSettingInt key")) return 0;
+        if (watchState.log) Log(Line("saveSettingInt(%s, \"%s\", %d)", P(filter), key, value));
+        hostState.settings[key] = value;
+        return 1;
+    }
+
+    static int HOSTCALL GetSystemInfo(void* reserved, HostSystemInfo* info) {
+        const CallOut callOut("getSystemInfo");
+        if (watchState.log) Log("getSystemInfo(" + Format(reserved) + ")");
+        if (Checking() && !Require(reserved == nullptr && info != nullptr,
+                                   "getSystemInfo with a first argument or without a record"))
+            return 0;
+        info->maxWidth = hostState.maxWidth;
+        info->maxHeight = hostState.maxHeight;
+        return 1;
+    }
+
+    static void* HOSTCALL GetDisplayedPixels(EditHandle edit, int format) {
+        const CallOut callOut("getDisplayedPixels");
+        if (watchState.log) Log(Line("getDisplayedPixels(%s, %d)", P(edit), format));
+        if (watchState.strict)
+            Require(hostState.frameInProgress, "getDisplayedPixels outside ProcessFrame");
+        return hostState.displayedPixels.empty() ? nullptr : hostState.displayedPixels.data();
+    }
+
+    // Writes the source picture, as the host does, into the buffer given.
+    static int HOSTCALL GetSourcePixels(EditHandle edit, int frame, void* buffer, int format) {
+        const CallOut callOut("getSourcePixels");
+        if (watchState.log)
+            Log(Line("getSourcePixels(%s, %d, %s, %d)", P(edit), frame, P(buffer), format));
+        if (watchState.strict) {
+            Require(hostState.frameInProgress, "getSourcePixels outside ProcessFrame");
+            Require(hostState.sourceBytes > 0, "getSourcePixels for a picture that cannot exist");
+        }
+        if (Checking() && !Require(static_cast<int64_t>(BlockSize(buffer)) >= hostState.sourceBytes,
+                                   "getSourcePixels into a buffer too small for the picture"))
+            return 0;
+        if (hostState.sourceBytes > 0)
+            memset(buffer, hostState.sourceFill, static_cast<size_t>(hostState.sourceBytes));
+        return 1;
+    }
+};
 
 }  // namespace
 
@@ -273,16 +276,7 @@ void ExpectCallerFloatState() {
 
 FilterTable* LoadModule(HWND window, HINSTANCE instance) {
     ReturnModuleToLoadState();
-    hostServices = HostServices{};
-    hostServices.isEditing = IsEditing;
-    hostServices.getCurrentFrame = GetCurrentFrame;
-    hostServices.isWindowShown = IsWindowShown;
-    hostServices.isActive = IsActive;
-    hostServices.loadSettingInt = LoadSettingInt;
-    hostServices.saveSettingInt = SaveSettingInt;
-    hostServices.getSystemInfo = GetSystemInfo;
-    hostServices.getDisplayedPixels = GetDisplayedPixels;
-    hostServices.getSourcePixels = GetSourcePixels;
+    hostServices = WireServices<Services>();
 
     FilterTable* filter = GetFilterTable();
     filter->services = &hostServices;
