@@ -11,7 +11,9 @@ import os
 import shlex
 import sys
 
-MODULE_DIRS = ("plugin", "capture", "view", "ui")
+ROOT = os.path.realpath(os.path.join(os.path.dirname(__file__), ".."))
+with open(os.path.join(ROOT, "cmake", "module_folders.txt"), encoding="utf-8") as f:
+    MODULE_DIRS = f.read().split()
 
 
 def code_generation(entry):
@@ -22,12 +24,11 @@ def code_generation(entry):
 
 
 def module_sources(build):
-    root = os.path.realpath(os.path.join(os.path.dirname(__file__), ".."))
     with open(os.path.join(build, "compile_commands.json"), encoding="utf-8") as f:
         entries = json.load(f)
     sources = {}
     for entry in entries:
-        path = os.path.relpath(os.path.realpath(entry["file"]), root)
+        path = os.path.relpath(os.path.realpath(entry["file"]), ROOT)
         if path.split(os.sep)[0] in MODULE_DIRS:
             sources[path] = code_generation(entry)
     return sources

@@ -17,6 +17,7 @@ from unittest import mock
 import pefile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import i486_code  # noqa: E402
 import pe_check  # noqa: E402
 
 REPOSITORY = pathlib.Path(__file__).resolve().parent.parent
@@ -417,8 +418,8 @@ class PeCheckTest(unittest.TestCase):
         cls.pristine = MODULE.read_bytes()
         cls.directory = tempfile.TemporaryDirectory()
         pe = pefile.PE(data=cls.pristine)
-        cls.sites = patch_sites(pe, pe_check.disassemble(str(MODULE),
-                                                         *pe_check.code_addresses(pe)))
+        cls.sites = patch_sites(pe, i486_code.disassemble(str(MODULE),
+                                                          *pe_check.code_addresses(pe)))
 
     @classmethod
     def tearDownClass(cls):
@@ -457,8 +458,8 @@ class PeCheckTest(unittest.TestCase):
                 expected = [f"code: {fault}: 1 at {site.address:#x} {text}"] if fault else []
                 self.assertEqual(pe_check.check_module(str(path)).failures, expected)
                 if not fault:
-                    decoded = pe_check.disassemble(str(path), site.address,
-                                                   site.address + len(site.code))
+                    decoded = i486_code.disassemble(str(path), site.address,
+                                                    site.address + len(site.code))
                     self.assertEqual(decoded[0].text, text)
 
     def test_one_line_per_family(self):
@@ -484,7 +485,7 @@ class PeCheckTest(unittest.TestCase):
             ("true", f"code: objdump decoded the code from {first:#x} to {first:#x} without a "
                      f"gap, not to its end at {end:#x}"),
         ]:
-            with self.subTest(objdump), mock.patch.object(pe_check, "OBJDUMP", objdump):
+            with self.subTest(objdump), mock.patch.object(i486_code, "OBJDUMP", objdump):
                 failures = pe_check.check_module(str(MODULE)).failures
                 self.assertEqual(len(failures), 1, failures)
                 self.assertTrue(failures[0].startswith(expected), failures)

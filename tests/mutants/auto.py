@@ -3,8 +3,8 @@
 
   auto.py [--list] [--match TEXT]... [--keep DIR]
 
-Generates every mutant of these kinds in the module's .cpp files (plugin/,
-capture/, view/, ui/), outside comments, strings and preprocessor lines:
+Generates every mutant of these kinds in the module's .cpp files (the folders
+of cmake/module_folders.txt), outside comments, strings and preprocessor lines:
 
   relational  <  <=  >  >=  each moved to the other side of its bound
   equality    ==  !=  swapped
@@ -38,7 +38,8 @@ import tempfile
 import time
 
 REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-SOURCE_DIRS = ("plugin", "capture", "view", "ui")
+SOURCE_DIRS = open(os.path.join(REPO, "cmake", "module_folders.txt"),
+                   encoding="utf-8").read().split()
 SUITES = ("native", "native32")
 # A suite that takes a second alone can take far longer on a shared, loaded
 # machine: a mutant times out after 5 times the unchanged suite's time, and

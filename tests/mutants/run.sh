@@ -30,7 +30,7 @@ main() {
     trap 'rm -rf "$scratch"' EXIT
     git ls-files -z | xargs -0 cp --parents -t "$scratch"
     cd "$scratch"
-    module_dirs=(plugin capture view ui)
+    mapfile -t module_dirs <cmake/module_folders.txt
     mkdir pristine && cp -r "${module_dirs[@]}" pristine/
     mutants=(/usr/bin/python3 tests/mutants/mutants.py)
     stages=(native native32 sanitize e2e)
