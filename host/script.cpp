@@ -67,12 +67,7 @@ void NextFrame() { ShowFrame((host.currentFrame + 1) % static_cast<int>(host.fra
 // memory device context holding a bitmap of that size.
 template <typename Draw>
 bool CaptureBitmap(const char* path, int width, int height, Draw draw) {
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
+    const BITMAPINFO info = BitmapInfo(width, height);
     void* bits = nullptr;
     const HDC memoryDc = CreateCompatibleDC(nullptr);
     const HBITMAP bitmap = CreateDIBSection(memoryDc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);

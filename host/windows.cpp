@@ -55,12 +55,7 @@ LRESULT CALLBACK PreviewWindowProc(HWND window, UINT message, WPARAM wParam, LPA
             FillRect(dc, &client, reinterpret_cast<HBRUSH>(COLOR_APPWORKSPACE + 1));
             if (host.videoOpen) {
                 const Picture& picture = CurrentFrame().filtered;
-                BITMAPINFO info = {};
-                info.bmiHeader.biSize = sizeof info.bmiHeader;
-                info.bmiHeader.biWidth = picture.width;
-                info.bmiHeader.biHeight = picture.height;
-                info.bmiHeader.biPlanes = 1;
-                info.bmiHeader.biBitCount = 24;
+                const BITMAPINFO info = BitmapInfo(picture.width, picture.height);
                 SetDIBitsToDevice(dc, 0, 0, picture.width, picture.height, 0, 0, 0, picture.height,
                                   BitmapRows(picture).data(), &info, DIB_RGB_COLORS);
             }
