@@ -269,8 +269,9 @@ void RandomStep(Random* random) {
     const int x = random->Between(-100, 900);
     const int y = random->Between(-100, 700);
     switch (random->Below(14)) {
-        case 0:
-            SendMessageW(window, WM_COMMAND, random->Between(32769, 32786), 0);
+        case 0:  // the menu's commands and two identifiers beyond each end
+            SendMessageW(window, WM_COMMAND, random->Between(ID_VIEW_COMPARE - 2, ID_ZOOM_X10 + 2),
+                         0);
             break;
         case 1:
             Wheel(random->Between(-2, 2) * 120);
