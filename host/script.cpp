@@ -340,6 +340,14 @@ bool CaptureInto(const std::string& path, bool captured, std::string* error) {
     return true;
 }
 
+// The mouse at the preview's (X, Y).
+bool MouseOnPreview(Arguments& arguments, UINT message, WPARAM keys) {
+    int x, y;
+    if (!arguments.Ints({&x, &y})) return false;
+    SendMessageW(host.previewWindow, message, keys, Point(x, y));
+    return true;
+}
+
 // The script's actions. Each takes its arguments and answers false when they
 // are missing or malformed; an action that cannot be carried out says why in
 // `error`.
@@ -390,25 +398,14 @@ const Verb verbs[] = {
      }},
     {"preview-press", "X Y", "the left button pressed on the preview (1144)",
      [](Arguments& arguments, std::string*) {
-         int x, y;
-         if (!arguments.Ints({&x, &y})) return false;
-         SendMessageW(host.previewWindow, WM_LBUTTONDOWN, MK_LBUTTON, Point(x, y));
-         return true;
+         return MouseOnPreview(arguments, WM_LBUTTONDOWN, MK_LBUTTON);
      }},
     {"preview-move", "X Y", "the mouse moved on the preview, the button held (1146)",
      [](Arguments& arguments, std::string*) {
-         int x, y;
-         if (!arguments.Ints({&x, &y})) return false;
-         SendMessageW(host.previewWindow, WM_MOUSEMOVE, MK_LBUTTON, Point(x, y));
-         return true;
+         return MouseOnPreview(arguments, WM_MOUSEMOVE, MK_LBUTTON);
      }},
     {"preview-release", "X Y", "the left button released on the preview (1145)",
-     [](Arguments& arguments, std::string*) {
-         int x, y;
-         if (!arguments.Ints({&x, &y})) return false;
-         SendMessageW(host.previewWindow, WM_LBUTTONUP, 0, Point(x, y));
-         return true;
-     }},
+     [](Arguments& arguments, std::string*) { return MouseOnPreview(arguments, WM_LBUTTONUP, 0); }},
     {"next", "", "show the next frame",
      [](Arguments&, std::string*) {
          NextFrame();
