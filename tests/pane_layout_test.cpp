@@ -15,6 +15,7 @@
 
 #include "plugin/float_state.h"
 #include "tests/support/thread_float_state.h"
+#include "tests/support/worked_layouts.h"
 
 namespace {
 
@@ -60,7 +61,7 @@ enum Side { sourceSide, filteredSide };
 // which must equal `pane` and `align`; the source pane shows the source picture, the filtered
 // pane the filtered one.
 struct PaneCase {
-    const char* name;
+    std::string name;
     int32_t clientWidth;
     int32_t clientHeight;
     int32_t screen;
@@ -98,44 +99,32 @@ void CheckPaneCase(const PaneCase& row, const ThreadFloatState* state = nullptr)
     EXPECT_TRUE(LayoutIs(row.name, layout, row.expected));
 }
 
+// The panes of the worked layouts, one row each: named "<layout> source" and "<layout> filtered"
+// in compare mode, by the layout alone in the modes of one pane.
+std::vector<PaneCase> WorkedExamples() {
+    std::vector<PaneCase> rows;
+    for (const WorkedLayout& view : kWorkedLayouts) {
+        for (const Side side : {sourceSide, filteredSide}) {
+            const WorkedPane& pane = side == sourceSide ? view.source : view.filtered;
+            if (!pane.shown) continue;
+            const char* suffix = view.screen != 0     ? ""
+                                 : side == sourceSide ? " source"
+                                                      : " filtered";
+            rows.push_back({view.name + std::string(suffix), view.clientWidth, view.clientHeight,
+                            view.screen, side, pane.pane, pane.align, view.sourceWidth,
+                            view.sourceHeight, view.filteredWidth, view.filteredHeight, view.multi,
+                            view.centerX, view.centerY, pane.layout});
+        }
+    }
+    return rows;
+}
+
+const std::vector<PaneCase> kWorkedExamples = WorkedExamples();
+
 // Rows: name; client width, height, screen, pane side; expected pane and alignment;
 // source width, height, filtered width, height, multi, centre x, y; expected layout as
 // xDest, yDest, destWidth, destHeight / xSrc, ySrc, srcWidth, srcHeight / fillPane.
 // clang-format off
-
-// 320 x 106 client (the window's initial size) and 640 x 480 pictures unless the row says
-// otherwise.
-const PaneCase kWorkedExamples[] = {
-    {"compare fit source", 320, 106, 0, sourceSide, {0, 0, 158, 106}, alignRight,
-     640, 480, 640, 480, 0, 0.0f, 0.0f, {17, 0, 141, 106, 0, 0, 640, 480, true}},
-    {"compare fit filtered", 320, 106, 0, filteredSide, {162, 0, 320, 106}, alignLeft,
-     640, 480, 640, 480, 0, 0.0f, 0.0f, {162, 0, 141, 106, 0, 0, 640, 480, true}},
-    {"compare x2 middle source", 320, 106, 0, sourceSide, {0, 0, 158, 106}, alignRight,
-     640, 480, 640, 480, 2, 320.0f, 240.0f, {0, 0, 158, 106, 281, 213, 79, 53, false}},
-    {"compare x2 middle filtered", 320, 106, 0, filteredSide, {162, 0, 320, 106}, alignLeft,
-     640, 480, 640, 480, 2, 320.0f, 240.0f, {162, 0, 158, 106, 281, 213, 79, 53, false}},
-    {"compare x2 corner source", 320, 106, 0, sourceSide, {0, 0, 158, 106}, alignRight,
-     640, 480, 640, 480, 2, 10.0f, 470.0f, {0, 0, 158, 106, 0, 0, 79, 53, false}},
-    {"compare x2 corner filtered", 320, 106, 0, filteredSide, {162, 0, 320, 106}, alignLeft,
-     640, 480, 640, 480, 2, 10.0f, 470.0f, {162, 0, 158, 106, 0, 0, 79, 53, false}},
-    {"compare x2 filtered half size source", 320, 106, 0, sourceSide, {0, 0, 158, 106}, alignRight,
-     640, 480, 320, 240, 2, 160.0f, 120.0f, {0, 0, 158, 106, 281, 213, 79, 53, false}},
-    {"compare x2 filtered half size filtered", 320, 106, 0, filteredSide, {162, 0, 320, 106},
-     alignLeft,
-     640, 480, 320, 240, 2, 160.0f, 120.0f, {162, 0, 158, 106, 121, 93, 79, 53, false}},
-    {"source only fit", 320, 106, 1, sourceSide, {0, 0, 320, 106}, alignCenter,
-     640, 480, 640, 480, 0, 0.0f, 0.0f, {89, 0, 141, 106, 0, 0, 640, 480, true}},
-    {"source only x3 near right edge", 320, 106, 1, sourceSide, {0, 0, 320, 106}, alignCenter,
-     640, 480, 640, 480, 3, 600.0f, 20.0f, {0, 0, 320, 106, 534, 442, 106, 35, false}},
-    {"compare fit 704x396 source", 320, 106, 0, sourceSide, {0, 0, 158, 106}, alignRight,
-     704, 396, 704, 396, 0, 0.0f, 0.0f, {0, 9, 158, 88, 0, 0, 704, 396, true}},
-    {"client 640x480 compare x1 source", 640, 480, 0, sourceSide, {0, 0, 318, 480}, alignRight,
-     320, 240, 320, 240, 1, 0.0f, 0.0f, {0, 120, 318, 240, 0, 0, 318, 240, true}},
-    {"client 640x480 compare x1 filtered", 640, 480, 0, filteredSide, {322, 0, 640, 480}, alignLeft,
-     320, 240, 320, 240, 1, 0.0f, 0.0f, {322, 120, 318, 240, 0, 0, 318, 240, true}},
-    {"client 640x480 filtered only x3", 640, 480, 2, filteredSide, {0, 0, 640, 480}, alignCenter,
-     320, 240, 320, 240, 3, 100.0f, 100.0f, {0, 0, 640, 480, 0, 60, 213, 160, false}},
-};
 
 const PaneCase kFitRatioCases[] = {
     // Equal ratios take the second branch: the width stays, height = trunc(paneW / aspect).
@@ -234,10 +223,6 @@ const PaneCase kDegenerateAreaCases[] = {
     {"empty client fit", 0, 0, 1, sourceSide, {0, 0, 0, 0}, alignCenter,
      640, 480, 640, 480, 0, 0.0f, 0.0f, {0, 0, 0, 0, 0, 0, 640, 480, false}},
     // Both headers zero (buffers reserved, nothing captured yet).
-    {"no pictures fit source", 320, 106, 0, sourceSide, {0, 0, 158, 106}, alignRight,
-     0, 0, 0, 0, 0, 0.0f, 0.0f, {0, 53, 158, 0, 0, 0, 0, 0, true}},
-    {"no pictures fit filtered", 320, 106, 0, filteredSide, {162, 0, 320, 106}, alignLeft,
-     0, 0, 0, 0, 0, 0.0f, 0.0f, {162, 53, 158, 0, 0, 0, 0, 0, true}},
     {"no pictures x2 source", 320, 106, 0, sourceSide, {0, 0, 158, 106}, alignRight,
      0, 0, 0, 0, 2, 0.0f, 0.0f, {158, 53, 0, 0, 0, 0, 0, 0, true}},
     {"no pictures x2 filtered", 320, 106, 0, filteredSide, {162, 0, 320, 106}, alignLeft,
