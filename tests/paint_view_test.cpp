@@ -41,8 +41,8 @@ protected:
         fake::Calls().clear();
     }
 
-    // The pictures, client area and view of `view`.
-    void Show(const WorkedLayout& view) {
+    // Both buffers holding pictures of the view's sizes, and its client area and view.
+    void Show(const ViewInputs& view) {
         Store(view.sourceWidth, view.sourceHeight, view.filteredWidth, view.filteredHeight);
         fake::platform().clientRect = {0, 0, view.clientWidth, view.clientHeight};
         viewState.screen = view.screen;
@@ -80,10 +80,11 @@ TEST_F(PaintViewTest, FirstDrawingPaintInCompareModeFillsDividerThenEachPaneBefo
 }
 
 TEST_F(PaintViewTest, SourceOnlyBlitsTheSourcePictureAloneFramedByTheFilteredSize) {
-    Show(WorkedLayoutNamed("source only x2 filtered half size"));
+    const WorkedLayout& worked = WorkedLayoutNamed("source only x2 filtered half size");
+    Show(worked.view);
     Paint();
     EXPECT_EQ(fake::Calls(), (Opening(1, 2, "Pandrel - ソース - x2") + Calls{stretchMode} +
-                              Drawing("source only x2 filtered half size") + Calls{releaseDc}));
+                              Drawing(worked) + Calls{releaseDc}));
     EXPECT_EQ(viewState.lastPaintedScreen, 1);
 }
 
@@ -97,14 +98,14 @@ struct DrawCase {
 using PaintViewDrawTest = PaintViewRowTest<DrawCase>;
 
 TEST_P(PaintViewDrawTest, BlitsEachPaneWithItsLayout) {
-    const WorkedLayout& view = WorkedLayoutNamed(GetParam().workedLayout);
-    Show(view);
-    viewState.lastPaintedScreen = view.screen;
+    const WorkedLayout& worked = WorkedLayoutNamed(GetParam().workedLayout);
+    Show(worked.view);
+    viewState.lastPaintedScreen = worked.view.screen;
     Paint();
     const Calls& calls = fake::Calls();
     ASSERT_GE(calls.size(), 20u);
     EXPECT_EQ(calls[19], stretchMode);
-    EXPECT_EQ(Calls(calls.begin() + 20, calls.end()), Drawing(view) + Calls{releaseDc});
+    EXPECT_EQ(Calls(calls.begin() + 20, calls.end()), Drawing(worked) + Calls{releaseDc});
 }
 
 INSTANTIATE_TEST_SUITE_P(

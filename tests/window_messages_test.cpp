@@ -99,8 +99,11 @@ protected:
         });
     }
 
-    // Sets the pan centre as the host's preview press does, then releases.
-    void CentreAt(int x, int y) {
+    // Shows `screen` magnified `multi` times, centred at (x, y) as the host's
+    // preview press and release centre it; the log starts empty afterwards.
+    void ViewAt(int32_t screen, int32_t multi, int x, int y) {
+        viewState.screen = screen;
+        viewState.multi = multi;
         ASSERT_GT(viewState.multi, 0);
         Send(notifyPreviewPress, 0, Point(x, y));
         Send(notifyPreviewRelease);
@@ -196,9 +199,7 @@ struct CommandRow {
 
 TEST_F(WindowMessagesTest, EachMenuCommandSetsModeOrMagnificationAndRepaints) {
     ShowFrame(360, 288, 720, 576);
-    viewState.screen = 1;
-    viewState.multi = 5;
-    CentreAt(100, 50);
+    ViewAt(1, 5, 100, 50);
     const std::vector<CommandRow> rows = {
         {ID_VIEW_COMPARE, 0, 5, "Pandrel - 比較 - x5"},
         {ID_VIEW_SOURCE, 1, 5, "Pandrel - ソース - x5"},
@@ -260,9 +261,7 @@ TEST_F(WindowMessagesTest, CommandIsDroppedUnlessIsEditingAnswersExactlyOne) {
 
 TEST_F(WindowMessagesTest, UnknownCommandChangesNothingButRepaints) {
     ShowFrame(360, 288, 720, 576);
-    viewState.screen = 2;
-    viewState.multi = 3;
-    CentreAt(30, 40);
+    ViewAt(2, 3, 30, 40);
     for (UINT id :
          {0u, UINT{MENU_RESOURCE_ID}, ID_VIEW_COMPARE - 1u, ID_ZOOM_X10 + 1u, 40000u, 0xFFFFu}) {
         SCOPED_TRACE(id);
@@ -458,9 +457,7 @@ TEST_P(DragUnderThreadStateTest, FactorsAndCentreAreExactAndTheStateIsGivenBack)
     const DragRow& row = std::get<1>(GetParam());
     ShowFrame(row.filteredWidth, row.filteredHeight, row.sourceWidth, row.sourceHeight);
     fake::platform().clientRect = {0, 0, 641, 300};
-    viewState.screen = row.screen;
-    viewState.multi = row.multi;
-    CentreAt(row.centreX, row.centreY);
+    ViewAt(row.screen, row.multi, row.centreX, row.centreY);
     CallIn(state, [&] { return Send(WM_LBUTTONDOWN, leftButton, Point(row.pressX, row.pressY)); });
     EXPECT_EQ(viewState.dragScaleX, row.scaleX);
     EXPECT_EQ(viewState.dragScaleY, row.scaleY);
@@ -513,9 +510,7 @@ INSTANTIATE_TEST_SUITE_P(CallerStates, DragUnderThreadStateTest,
 
 TEST_F(WindowMessagesTest, EveryAppliedMoveRepaints) {
     ShowFrame(360, 288, 720, 576);
-    viewState.screen = 2;
-    viewState.multi = 1;
-    CentreAt(100, 100);
+    ViewAt(2, 1, 100, 100);
     Send(WM_LBUTTONDOWN, leftButton, Point(50, 50));
     const int moves[][2] = {{51, 50}, {53, 47}, {53, 47}, {40, 60}};
     for (const auto& move : moves) {
@@ -530,9 +525,7 @@ TEST_F(WindowMessagesTest, EveryAppliedMoveRepaints) {
 
 TEST_F(WindowMessagesTest, MoveWithoutLeftButtonEndsTheDrag) {
     ShowFrame(360, 288, 720, 576);
-    viewState.screen = 2;
-    viewState.multi = 1;
-    CentreAt(100, 100);
+    ViewAt(2, 1, 100, 100);
     Send(WM_LBUTTONDOWN, leftButton, Point(50, 50));
     for (WPARAM keys : {WPARAM{0}, WPARAM{0x0002}, WPARAM{0xFFFE}}) {
         SCOPED_TRACE(keys);
@@ -549,9 +542,7 @@ TEST_F(WindowMessagesTest, MoveWithoutLeftButtonEndsTheDrag) {
 
 TEST_F(WindowMessagesTest, ButtonReleaseEndsTheDragWithoutRepaint) {
     ShowFrame(360, 288, 720, 576);
-    viewState.screen = 2;
-    viewState.multi = 1;
-    CentreAt(100, 100);
+    ViewAt(2, 1, 100, 100);
     Send(WM_LBUTTONDOWN, leftButton, Point(50, 50));
     EXPECT_EQ(Send(WM_LBUTTONUP, 0, Point(50, 50)), 0);
     EXPECT_EQ(viewState.dragging, 0);
@@ -565,8 +556,7 @@ TEST_F(WindowMessagesTest, ButtonReleaseEndsTheDragWithoutRepaint) {
 TEST_F(WindowMessagesTest, MovesInFitModeWaitAndTheWholeDistanceAppliesLater) {
     ShowFrame(360, 288, 720, 576);
     fake::platform().clientRect = {0, 0, 641, 300};
-    viewState.multi = 2;
-    CentreAt(180, 144);
+    ViewAt(0, 2, 180, 144);
     Send(WM_LBUTTONDOWN, leftButton, Point(400, 50));
     Send(WM_MOUSEMOVE, leftButton, Point(408, 50));
     ASSERT_EQ(viewState.centerX, 176.0f);
@@ -609,9 +599,7 @@ class DragSequenceTest : public WindowMessagesTest,
 TEST_P(DragSequenceTest, EndsAndScalesTheDragAsTheViewChanges) {
     const DragSequenceRow& row = GetParam();
     ShowFrame(360, 288, 720, 576);
-    viewState.screen = 2;
-    viewState.multi = 2;
-    CentreAt(180, 144);
+    ViewAt(2, 2, 180, 144);
     Send(WM_LBUTTONDOWN, leftButton, Point(50, 50));
     for (const auto& [message, wParam, lParam] : row.messages) Send(message, wParam, lParam);
     EXPECT_EQ(viewState.dragging, row.dragging);
@@ -654,9 +642,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(WindowMessagesTest, NegativeHalvesCountInTheDistance) {
     ShowFrame(360, 288, 720, 576);
-    viewState.screen = 2;
-    viewState.multi = 1;
-    CentreAt(100, 100);
+    ViewAt(2, 1, 100, 100);
     Send(WM_LBUTTONDOWN, leftButton, Point(5, 3));
     Send(WM_MOUSEMOVE, leftButton, Point(-3, -1));
     EXPECT_EQ(viewState.centerX, 108.0f);
@@ -675,9 +661,7 @@ TEST_F(WindowMessagesTest, NegativeHalvesCountInTheDistance) {
 
 TEST_F(WindowMessagesTest, PaintKeepsADraggedCentreInsideTheFilteredPicture) {
     ShowFrame(360, 288, 720, 576);
-    viewState.screen = 2;
-    viewState.multi = 1;
-    CentreAt(10, 280);
+    ViewAt(2, 1, 10, 280);
     Send(WM_LBUTTONDOWN, leftButton, Point(100, 100));
     Send(WM_MOUSEMOVE, leftButton, Point(150, 50));
     EXPECT_EQ(viewState.centerX, 0.0f);
@@ -730,8 +714,7 @@ TEST_F(WindowMessagesTest, WheelStepsTheMagnificationOncePerMessage) {
 
 TEST_F(WindowMessagesTest, WheelKeepsTheCentreAndShowsTheNewMagnification) {
     ShowFrame(360, 288, 720, 576);
-    viewState.multi = 2;
-    CentreAt(50, 60);
+    ViewAt(0, 2, 50, 60);
     Send(WM_MOUSEWHEEL, Wheel(-120));
     EXPECT_EQ(Title(), Cp932("Pandrel - 比較 - x3"));
     EXPECT_TRUE(Drew());
@@ -951,8 +934,7 @@ TEST_F(WindowMessagesTest, PreviewPointBecomesTheClampedCentre) {
 
 TEST_F(WindowMessagesTest, PreviewPointLeavesTheCentreWithoutAnOpenVideo) {
     ShowFrame(320, 240, 640, 480);
-    viewState.multi = 3;
-    CentreAt(40, 30);
+    ViewAt(0, 3, 40, 30);
     fake::host().editing = 0;
     EXPECT_EQ(Send(notifyPreviewPress, 0, Point(200, 100)), 0);
     EXPECT_TRUE(OnlyOneRepaint());

@@ -53,10 +53,10 @@ inline std::string Fill(const RECT& rect, const std::string& dc = "dc") {
     return "FillRect(" + dc + ", " + Rect(rect) + ", 11)";
 }
 
-// What a drawing paint of `view` does after SetStretchBltMode, the divider
+// What a drawing paint of `worked` does after SetStretchBltMode, the divider
 // aside: each pane shown, source first, filled where its layout leaves part
 // of it uncovered, then blitted with its layout.
-inline Calls Drawing(const WorkedLayout& view, const std::string& dc = "dc") {
+inline Calls Drawing(const WorkedLayout& worked, const std::string& dc = "dc") {
     Calls calls;
     const auto draw = [&](const WorkedPane& pane, const std::string& pixels,
                           const std::string& info) {
@@ -69,8 +69,8 @@ inline Calls Drawing(const WorkedLayout& view, const std::string& dc = "dc") {
             blit += ", " + std::to_string(value);
         calls.push_back(blit + ", " + pixels + ", " + info + ", 0, 0xCC0020)");
     };
-    draw(view.source, "sourcePixels", "sourceInfo");
-    draw(view.filtered, "filteredPixels", "filteredInfo");
+    draw(worked.source, "sourcePixels", "sourceInfo");
+    draw(worked.filtered, "filteredPixels", "filteredInfo");
     return calls;
 }
 
