@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -94,6 +95,8 @@ struct DrawCase {
     const char* name;
     const char* workedLayout;
 };
+
+void PrintTo(const DrawCase& row, std::ostream* out) { *out << row.workedLayout; }
 
 using PaintViewDrawTest = PaintViewRowTest<DrawCase>;
 

@@ -151,7 +151,7 @@ INSTANTIATE_TEST_SUITE_P(
                       DispatchRow{"PreviewPressFit", notifyPreviewPress, 0, Point(5, 5), 0, 0},
                       DispatchRow{"PreviewRelease", notifyPreviewRelease, 0, 0, 0, 0},
                       DispatchRow{"PreviewMove", notifyPreviewMove, 0, Point(5, 5), 0, 0}),
-    [](const ::testing::TestParamInfo<DispatchRow>& info) { return info.param.name; });
+    RowName<DispatchRow>);
 
 TEST_F(WindowMessagesTest, PaintAndRepaintNotificationRunOnePaintView) {
     ShowFrame(360, 288, 720, 576);

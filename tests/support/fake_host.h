@@ -1,9 +1,9 @@
-// The fixture of the native tests: a freshly loaded module bound to the fake
-// host and platform, every call out logged in order, with its arguments, as
-// one line of text, and handles and buffers printed under the names below.
-// Every call out must be made in the test's own floating-point state, and
-// every argument, record, text and blit read must pass the fake platform's
-// checks; a call that does not fails the test with the check's message.
+// The fixture of the native tests: each starts from a freshly loaded module
+// bound to a fresh fake host and platform, which log every call out in order,
+// with its arguments, as one line of text. Every call out must be made in the
+// test's own floating-point state, and every argument, record, text and blit
+// read must pass the fake platform's checks; a call that does not fails the
+// test with the check's message.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -13,7 +13,6 @@
 #include "plugin/host_interface.h"
 #include "tests/support/fake_system.h"
 
-// Every test starts from a freshly loaded module bound to a fresh fake host.
 // The log prints the handles as "window", "dc", "menu", "instance" and
 // "edit", the filter table as "filter" and the picture headers as
 // "sourceInfo" and "filteredInfo".

@@ -79,9 +79,9 @@ HostServices& services();
 void Reset();
 
 // Requires the calling thread's present floating-point state at every call
-// out from now on (a harness that changes the state calls this after). The fakes themselves then
-// run in ownFloatState, the thread's state as the program started, and give the module back the
-// state they found.
+// out from now on; a harness that changes the state calls this after. The
+// fakes themselves then run in ownFloatState, the thread's state as the
+// program started, and give the module back the state they found.
 void ExpectCallerFloatState();
 extern const FloatRegisters ownFloatState;
 
