@@ -85,8 +85,8 @@ inline const WorkedLayout kWorkedLayouts[] = {
 // clang-format on
 
 inline const WorkedLayout& WorkedLayoutNamed(const std::string& name) {
-    for (const WorkedLayout& view : kWorkedLayouts) {
-        if (view.name == name) return view;
+    for (const WorkedLayout& worked : kWorkedLayouts) {
+        if (worked.name == name) return worked;
     }
     throw std::out_of_range("no worked layout named \"" + name + "\"");
 }
