@@ -12,7 +12,6 @@
 #include "plugin/view_state.h"
 #include "tests/support/fake_host.h"
 #include "tests/support/paint_calls.h"
-#include "tests/support/recording_win32.h"
 #include "tests/support/thread_float_state.h"
 #include "view/paint_view.h"
 
@@ -65,7 +64,7 @@ size_t PaddedBytes(int32_t width, int32_t height) {
 // so that the platform reads pixels for them.
 int BlitsThatRead() {
     return static_cast<int>(std::count_if(
-        recording::Calls().begin(), recording::Calls().end(), [](const std::string& line) {
+        fake::Calls().begin(), fake::Calls().end(), [](const std::string& line) {
             int destWidth = 0, destHeight = 0, srcWidth = 0, srcHeight = 0;
             return sscanf(line.c_str(), "StretchDIBits(dc, %*d, %*d, %d, %d, %*d, %*d, %d, %d,",
                           &destWidth, &destHeight, &srcWidth, &srcHeight) == 4 &&
@@ -82,8 +81,8 @@ protected:
     // test changed it).
     void Reserve() {
         AllocateImageBuffers(filter);
-        NameBuffers();
-        recording::Calls().clear();
+        fake::NameBuffers();
+        fake::Calls().clear();
     }
 
     // The host shows frame `frame`: a filtered picture of width x height made
@@ -91,17 +90,17 @@ protected:
     // getSourcePixels writes as `sourceFill` bytes.
     int Capture(int frame, int32_t width, int32_t height, int32_t sourceWidth, int32_t sourceHeight,
                 uint8_t seed) {
-        fakeHost.currentFrame = frame;
-        fakeHost.displayedPixels = Picture(static_cast<size_t>(width) * height * 3, seed);
-        fakeHost.sourceBytes = static_cast<size_t>(sourceWidth) * sourceHeight * 3;
-        fakeHost.sourceFill = seed;
-        recording::Calls().clear();
-        FrameProcInfo info = Frame(width, height, sourceWidth, sourceHeight);
+        fake::host().currentFrame = frame;
+        fake::host().displayedPixels = Picture(static_cast<size_t>(width) * height * 3, seed);
+        fake::host().sourceBytes = static_cast<size_t>(sourceWidth) * sourceHeight * 3;
+        fake::host().sourceFill = seed;
+        fake::Calls().clear();
+        FrameProcInfo info = fake::Frame(width, height, sourceWidth, sourceHeight);
         return ProcessFrame(filter, &info);
     }
 
     static int Paints() {
-        return static_cast<int>(std::count(recording::Calls().begin(), recording::Calls().end(),
+        return static_cast<int>(std::count(fake::Calls().begin(), fake::Calls().end(),
                                            std::string("GetMenu(window)")));
     }
 
@@ -113,30 +112,30 @@ protected:
 
 TEST_F(CaptureTest, AllocationAsksTheHostAndReservesTwoCommittedReadWriteBuffers) {
     AllocateImageBuffers(filter);
-    EXPECT_EQ(recording::Calls(),
+    EXPECT_EQ(fake::Calls(),
               (Calls{"getSystemInfo(null)", allocation921600, allocation921600}));
     EXPECT_NE(frameStore.sourcePixels, nullptr);
     EXPECT_NE(frameStore.filteredPixels, nullptr);
     EXPECT_NE(frameStore.sourcePixels, frameStore.filteredPixels);
-    EXPECT_EQ(recording::LiveAllocations(), 2u);
+    EXPECT_EQ(fake::LiveBlocks(), 2u);
 }
 
 TEST_F(CaptureTest, AllocationKeepsExistingBuffersWhateverTheHostNowReports) {
     Reserve();
     uint8_t* const source = frameStore.sourcePixels;
     uint8_t* const filtered = frameStore.filteredPixels;
-    fakeHost.maxWidth = 1920;
-    fakeHost.maxHeight = 1080;
+    fake::host().maxWidth = 1920;
+    fake::host().maxHeight = 1080;
     AllocateImageBuffers(filter);
-    EXPECT_EQ(recording::Calls(), (Calls{"getSystemInfo(null)"}));
+    EXPECT_EQ(fake::Calls(), (Calls{"getSystemInfo(null)"}));
     EXPECT_EQ(frameStore.sourcePixels, source);
     EXPECT_EQ(frameStore.filteredPixels, filtered);
 
     // Only a missing buffer is reserved, at the size reported now.
     frameStore.filteredPixels = nullptr;
-    recording::Calls().clear();
+    fake::Calls().clear();
     AllocateImageBuffers(filter);
-    EXPECT_EQ(recording::Calls(),
+    EXPECT_EQ(fake::Calls(),
               (Calls{"getSystemInfo(null)", "VirtualAlloc(null, 6220800, 0x1000, 4)"}));
     EXPECT_EQ(frameStore.sourcePixels, source);
     EXPECT_NE(frameStore.filteredPixels, nullptr);
@@ -144,9 +143,9 @@ TEST_F(CaptureTest, AllocationKeepsExistingBuffersWhateverTheHostNowReports) {
 }
 
 TEST_F(CaptureTest, FailedAllocationsLeaveTheBuffersAbsent) {
-    recording::answers().failAllAllocations = true;
+    fake::platform().failAllAllocations = true;
     AllocateImageBuffers(filter);
-    EXPECT_EQ(recording::Calls(),
+    EXPECT_EQ(fake::Calls(),
               (Calls{"getSystemInfo(null)", allocation921600, allocation921600}));
     EXPECT_EQ(frameStore.sourcePixels, nullptr);
     EXPECT_EQ(frameStore.filteredPixels, nullptr);
@@ -159,7 +158,7 @@ TEST_F(CaptureTest, HostThatFillsInNothingGetsNoBuffers) {
     silentHost.getSystemInfo = [](void*, HostSystemInfo*) { return 1; };
     filter->services = &silentHost;
     AllocateImageBuffers(filter);
-    EXPECT_EQ(recording::Calls(), Calls{});
+    EXPECT_EQ(fake::Calls(), Calls{});
     EXPECT_EQ(frameStore.sourcePixels, nullptr);
     EXPECT_EQ(frameStore.filteredPixels, nullptr);
 }
@@ -167,17 +166,17 @@ TEST_F(CaptureTest, HostThatFillsInNothingGetsNoBuffers) {
 TEST_F(CaptureTest, FreeReleasesEachBufferOnceAndForgetsIt) {
     Reserve();
     FreeImageBuffers();
-    EXPECT_EQ(recording::Calls(), (Calls{"VirtualFree(sourcePixels, 0, 0x8000)",
+    EXPECT_EQ(fake::Calls(), (Calls{"VirtualFree(sourcePixels, 0, 0x8000)",
                                          "VirtualFree(filteredPixels, 0, 0x8000)"}));
     EXPECT_EQ(frameStore.sourceCapacity, 0);
     EXPECT_EQ(frameStore.filteredCapacity, 0);
     EXPECT_EQ(frameStore.sourcePixels, nullptr);
     EXPECT_EQ(frameStore.filteredPixels, nullptr);
-    EXPECT_EQ(recording::LiveAllocations(), 0u);
+    EXPECT_EQ(fake::LiveBlocks(), 0u);
 
-    recording::Calls().clear();
+    fake::Calls().clear();
     FreeImageBuffers();
-    EXPECT_EQ(recording::Calls(), (Calls{}));
+    EXPECT_EQ(fake::Calls(), (Calls{}));
 }
 
 // The largest image the host reports, and the VirtualAlloc calls it must lead
@@ -195,11 +194,11 @@ class AllocationSizeTest : public CaptureTest,
 
 TEST_P(AllocationSizeTest, ReservesOnlyARepresentablePositiveSize) {
     const LargestSizeCase& c = GetParam();
-    fakeHost.maxWidth = c.maxWidth;
-    fakeHost.maxHeight = c.maxHeight;
-    recording::answers().failAllAllocations = true;  // the calls are what counts here
+    fake::host().maxWidth = c.maxWidth;
+    fake::host().maxHeight = c.maxHeight;
+    fake::platform().failAllAllocations = true;  // the calls are what counts here
     AllocateImageBuffers(filter);
-    EXPECT_EQ(recording::Calls(), (Calls{"getSystemInfo(null)"} + c.allocations));
+    EXPECT_EQ(fake::Calls(), (Calls{"getSystemInfo(null)"} + c.allocations));
     EXPECT_EQ(frameStore.sourcePixels, nullptr);
     EXPECT_EQ(frameStore.filteredPixels, nullptr);
 }
@@ -253,18 +252,17 @@ INSTANTIATE_TEST_SUITE_P(
 class FirstCaptureTest : public CaptureTest, public ::testing::WithParamInterface<int> {};
 
 TEST_P(FirstCaptureTest, FetchesCopiesDescribesAndPaintsOnce) {
-    fakeHost.editing = GetParam();
-    fakeHost.active = GetParam();
+    fake::host().editing = GetParam();
+    fake::host().active = GetParam();
     Reserve();
     EXPECT_EQ(Capture(7, 640, 480, 640, 480, 0x11), 1);
-    EXPECT_EQ(recording::Calls(),
-              (frameQueries +
-               Calls{"getSourcePixels(edit, 7, sourcePixels, 0)", "getDisplayedPixels(edit, 0)"} +
-               Opening(0, 0, "Pandrel - 比較 - 全体") +
-               Calls{stretchMode, Fill({158, 0, 162, 106}), Fill({0, 0, 158, 106}),
-                     SourceBlit({17, 0, 141, 106, 0, 0, 640, 480}), Fill({162, 0, 320, 106}),
-                     FilteredBlit({162, 0, 141, 106, 0, 0, 640, 480}), releaseDc}));
-    EXPECT_EQ(Contents(frameStore.filteredPixels, 921600), fakeHost.displayedPixels);
+    EXPECT_EQ(
+        fake::Calls(),
+        (frameQueries +
+         Calls{"getSourcePixels(edit, 7, sourcePixels, 0)", "getDisplayedPixels(edit, 0)"} +
+         Opening(0, 0, "Pandrel - 比較 - 全体") + Calls{stretchMode, Fill({158, 0, 162, 106})} +
+         Drawing("compare fit") + Calls{releaseDc}));
+    EXPECT_EQ(Contents(frameStore.filteredPixels, 921600), fake::host().displayedPixels);
     EXPECT_TRUE(SourceHolds(921600, 0x11));
     EXPECT_EQ(BytesOf(frameStore.sourceInfo), PictureHeader(640, 480));
     EXPECT_EQ(BytesOf(frameStore.filteredInfo), PictureHeader(640, 480));
@@ -286,7 +284,7 @@ TEST_F(CaptureTest, HeadersAreRewrittenWholeWithOnlyTheBitmapFieldsSet) {
     Capture(1, 33, 17, 65, 35, 3);
     EXPECT_EQ(BytesOf(frameStore.sourceInfo), PictureHeader(65, 35));
     EXPECT_EQ(BytesOf(frameStore.filteredInfo), PictureHeader(33, 17));
-    EXPECT_EQ(Contents(frameStore.filteredPixels, 33 * 17 * 3), fakeHost.displayedPixels);
+    EXPECT_EQ(Contents(frameStore.filteredPixels, 33 * 17 * 3), fake::host().displayedPixels);
 }
 
 TEST_F(CaptureTest, SameFrameAgainRefreshesOnlyTheFilteredPicture) {
@@ -295,7 +293,7 @@ TEST_F(CaptureTest, SameFrameAgainRefreshesOnlyTheFilteredPicture) {
     // Filter settings changed: the same frame, now filtered to 320 x 240; the
     // host reports another source size, which must not matter.
     EXPECT_EQ(Capture(7, 320, 240, 320, 240, 0x22), 1);
-    const Calls& calls = recording::Calls();
+    const Calls& calls = fake::Calls();
     ASSERT_GE(calls.size(), 4u);
     EXPECT_EQ(Calls(calls.begin(), calls.begin() + 4),
               frameQueries + Calls{"getDisplayedPixels(edit, 0)"});
@@ -303,7 +301,7 @@ TEST_F(CaptureTest, SameFrameAgainRefreshesOnlyTheFilteredPicture) {
     EXPECT_EQ(calls.back(), releaseDc);
     EXPECT_TRUE(SourceHolds(921600, 0x11));
     EXPECT_EQ(BytesOf(frameStore.sourceInfo), PictureHeader(640, 480));
-    EXPECT_EQ(Contents(frameStore.filteredPixels, 320 * 240 * 3), fakeHost.displayedPixels);
+    EXPECT_EQ(Contents(frameStore.filteredPixels, 320 * 240 * 3), fake::host().displayedPixels);
     EXPECT_EQ(BytesOf(frameStore.filteredInfo), PictureHeader(320, 240));
 }
 
@@ -313,7 +311,7 @@ TEST_F(CaptureTest, SameFrameIgnoresASourceSizeThatWouldNotFit) {
     EXPECT_EQ(Capture(7, 640, 480, 4000, 4000, 0x22), 1);
     EXPECT_EQ(Paints(), 1);
     EXPECT_EQ(BytesOf(frameStore.sourceInfo), PictureHeader(640, 480));
-    EXPECT_EQ(Contents(frameStore.filteredPixels, 921600), fakeHost.displayedPixels);
+    EXPECT_EQ(Contents(frameStore.filteredPixels, 921600), fake::host().displayedPixels);
 }
 
 TEST_F(CaptureTest, ForgottenSourceFrameIsFetchedAgainForTheSameNumber) {
@@ -321,7 +319,7 @@ TEST_F(CaptureTest, ForgottenSourceFrameIsFetchedAgainForTheSameNumber) {
     Capture(7, 640, 480, 640, 480, 0x11);
     frameStore.sourceFrameNumber = -1;
     Capture(7, 640, 480, 320, 240, 0x22);
-    EXPECT_EQ(recording::Calls()[3], "getSourcePixels(edit, 7, sourcePixels, 0)");
+    EXPECT_EQ(fake::Calls()[3], "getSourcePixels(edit, 7, sourcePixels, 0)");
     EXPECT_EQ(frameStore.sourceFrameNumber, 7);
     EXPECT_EQ(BytesOf(frameStore.sourceInfo), PictureHeader(320, 240));
     EXPECT_TRUE(SourceHolds(320 * 240 * 3, 0x22));
@@ -331,7 +329,7 @@ TEST_F(CaptureTest, NewFrameNumberFetchesTheSourceOfThatFrame) {
     Reserve();
     Capture(7, 640, 480, 640, 480, 0x11);
     Capture(8, 640, 480, 640, 480, 0x22);
-    EXPECT_EQ(recording::Calls()[3], "getSourcePixels(edit, 8, sourcePixels, 0)");
+    EXPECT_EQ(fake::Calls()[3], "getSourcePixels(edit, 8, sourcePixels, 0)");
     EXPECT_EQ(frameStore.sourceFrameNumber, 8);
     EXPECT_TRUE(SourceHolds(921600, 0x22));
 }
@@ -341,27 +339,27 @@ TEST_F(CaptureTest, FilterChainThatShrinksThePictureGivesHeadersOfBothSizes) {
     Capture(0, 320, 240, 640, 480, 0x11);
     EXPECT_EQ(BytesOf(frameStore.sourceInfo), PictureHeader(640, 480));
     EXPECT_EQ(BytesOf(frameStore.filteredInfo), PictureHeader(320, 240));
-    EXPECT_EQ(Contents(frameStore.filteredPixels, 320 * 240 * 3), fakeHost.displayedPixels);
+    EXPECT_EQ(Contents(frameStore.filteredPixels, 320 * 240 * 3), fake::host().displayedPixels);
 }
 
 TEST_F(CaptureTest, HostFrameIsNeverWritten) {
     Reserve();
-    fakeHost.currentFrame = 3;
-    fakeHost.displayedPixels = Picture(921600, 0x33);
-    fakeHost.sourceBytes = 921600;
-    const std::vector<uint8_t> shown = fakeHost.displayedPixels;
-    FrameProcInfo info = Frame(640, 480, 640, 480);
+    fake::host().currentFrame = 3;
+    fake::host().displayedPixels = Picture(921600, 0x33);
+    fake::host().sourceBytes = 921600;
+    const std::vector<uint8_t> shown = fake::host().displayedPixels;
+    FrameProcInfo info = fake::Frame(640, 480, 640, 480);
     ProcessFrame(filter, &info);
     ProcessFrame(filter, &info);
-    PaintView(filter, testEdit, nullptr);
-    EXPECT_EQ(fakeHost.displayedPixels, shown);
+    PaintView(filter, fake::edit, nullptr);
+    EXPECT_EQ(fake::host().displayedPixels, shown);
 }
 
 TEST_F(CaptureTest, NoVideoAsksOnlyIsEditing) {
     Reserve();
-    fakeHost.editing = 0;
+    fake::host().editing = 0;
     EXPECT_EQ(Capture(1, 640, 480, 640, 480, 0x11), 1);
-    EXPECT_EQ(recording::Calls(), (Calls{"isEditing(edit)"}));
+    EXPECT_EQ(fake::Calls(), (Calls{"isEditing(edit)"}));
     EXPECT_EQ(frameStore.frameCaptured, 0);
 }
 
@@ -370,19 +368,19 @@ TEST_F(CaptureTest, NoVideoAsksOnlyIsEditing) {
 class OneBufferMissingTest : public CaptureTest, public ::testing::WithParamInterface<uint32_t> {};
 
 TEST_P(OneBufferMissingTest, NothingIsCapturedAndThePaintFills) {
-    recording::answers().failingAllocations = GetParam();
+    fake::platform().failingAllocations = GetParam();
     Reserve();
-    ASSERT_EQ(recording::LiveAllocations(), 1u);
+    ASSERT_EQ(fake::LiveBlocks(), 1u);
     EXPECT_EQ(Capture(1, 640, 480, 640, 480, 0x11), 1);
-    EXPECT_EQ(recording::Calls(), (Calls{"isEditing(edit)"}));
+    EXPECT_EQ(fake::Calls(), (Calls{"isEditing(edit)"}));
     EXPECT_EQ(frameStore.sourceFrameNumber, -1);
     EXPECT_EQ(frameStore.frameCaptured, 0);
     EXPECT_EQ(BytesOf(frameStore.sourceInfo), Header{});
     EXPECT_EQ(BytesOf(frameStore.filteredInfo), Header{});
 
-    recording::Calls().clear();
-    PaintView(filter, testEdit, nullptr);
-    EXPECT_EQ(recording::Calls(),
+    fake::Calls().clear();
+    PaintView(filter, fake::edit, nullptr);
+    EXPECT_EQ(fake::Calls(),
               (Opening(0, 0, "Pandrel - 比較 - 全体") + Calls{Fill({0, 0, 320, 106}), releaseDc}));
 }
 
@@ -393,45 +391,45 @@ INSTANTIATE_TEST_SUITE_P(FailingAllocations, OneBufferMissingTest, ::testing::Va
 
 TEST_F(CaptureTest, MissingBuffersStopAfterIsEditing) {
     EXPECT_EQ(Capture(1, 640, 480, 640, 480, 0x11), 1);
-    EXPECT_EQ(recording::Calls(), (Calls{"isEditing(edit)"}));
+    EXPECT_EQ(fake::Calls(), (Calls{"isEditing(edit)"}));
     EXPECT_EQ(frameStore.sourceFrameNumber, -1);
     EXPECT_EQ(frameStore.frameCaptured, 0);
 }
 
 TEST_F(CaptureTest, InactiveHostStopsAfterIsActive) {
     Reserve();
-    fakeHost.active = 0;
+    fake::host().active = 0;
     EXPECT_EQ(Capture(1, 640, 480, 640, 480, 0x11), 1);
-    EXPECT_EQ(recording::Calls(), (Calls{"isEditing(edit)", "isActive(edit)"}));
+    EXPECT_EQ(fake::Calls(), (Calls{"isEditing(edit)", "isActive(edit)"}));
     EXPECT_EQ(frameStore.sourceFrameNumber, -1);
     EXPECT_EQ(frameStore.frameCaptured, 0);
 }
 
 TEST_F(CaptureTest, LargestSizeZeroMeansNothingIsEverCapturedAndEveryPaintFills) {
-    fakeHost.maxWidth = 0;
-    fakeHost.maxHeight = 0;
+    fake::host().maxWidth = 0;
+    fake::host().maxHeight = 0;
     AllocateImageBuffers(filter);
-    EXPECT_EQ(recording::Calls(), (Calls{"getSystemInfo(null)"}));
+    EXPECT_EQ(fake::Calls(), (Calls{"getSystemInfo(null)"}));
     for (int frame = 0; frame < 3; ++frame) {
         EXPECT_EQ(Capture(frame, 640, 480, 640, 480, 0x11), 1);
-        EXPECT_EQ(recording::Calls(), (Calls{"isEditing(edit)"}));
+        EXPECT_EQ(fake::Calls(), (Calls{"isEditing(edit)"}));
     }
     EXPECT_EQ(frameStore.frameCaptured, 0);
-    recording::Calls().clear();
-    PaintView(filter, testEdit, nullptr);
-    EXPECT_EQ(recording::Calls(),
+    fake::Calls().clear();
+    PaintView(filter, fake::edit, nullptr);
+    EXPECT_EQ(fake::Calls(),
               (Opening(0, 0, "Pandrel - 比較 - 全体") + Calls{Fill({0, 0, 320, 106}), releaseDc}));
 }
 
 TEST_F(CaptureTest, FrameCapturedIsSetByTheFirstCompleteCaptureAndStays) {
     Reserve();
-    fakeHost.active = 0;
+    fake::host().active = 0;
     Capture(1, 640, 480, 640, 480, 0x11);
     EXPECT_EQ(frameStore.frameCaptured, 0);
-    fakeHost.active = 1;
+    fake::host().active = 1;
     Capture(1, 640, 480, 640, 480, 0x11);
     EXPECT_EQ(frameStore.frameCaptured, 1);
-    fakeHost.editing = 0;
+    fake::host().editing = 0;
     Capture(2, 640, 480, 640, 480, 0x11);
     FreeImageBuffers();
     EXPECT_EQ(frameStore.frameCaptured, 1);
@@ -457,15 +455,15 @@ TEST_P(OversizeTest, FrameIsNotCaptured) {
     const Header sourceHeader = BytesOf(frameStore.sourceInfo);
     const Header filteredHeader = BytesOf(frameStore.filteredInfo);
 
-    fakeHost.currentFrame = 2;
-    fakeHost.displayedPixels = Picture(921600, 0x22);
-    fakeHost.sourceFill = 0x22;
-    fakeHost.sourceBytes = 921600;
-    recording::Calls().clear();
-    FrameProcInfo info = Frame(c.width, c.height, c.sourceWidth, c.sourceHeight);
+    fake::host().currentFrame = 2;
+    fake::host().displayedPixels = Picture(921600, 0x22);
+    fake::host().sourceFill = 0x22;
+    fake::host().sourceBytes = 921600;
+    fake::Calls().clear();
+    FrameProcInfo info = fake::Frame(c.width, c.height, c.sourceWidth, c.sourceHeight);
     EXPECT_EQ(ProcessFrame(filter, &info), 1);
 
-    EXPECT_EQ(recording::Calls(), frameQueries);
+    EXPECT_EQ(fake::Calls(), frameQueries);
     EXPECT_TRUE(SourceHolds(921600, 0x11));
     EXPECT_EQ(Contents(frameStore.filteredPixels, 921600), filtered);
     EXPECT_EQ(BytesOf(frameStore.sourceInfo), sourceHeader);
@@ -515,12 +513,12 @@ class UnequalBuffersTest : public CaptureTest,
 
 TEST_P(UnequalBuffersTest, EachPictureMustFitItsOwnBuffer) {
     const UnequalBuffersCase& c = GetParam();
-    recording::answers().failingAllocations = c.failingFirst;
+    fake::platform().failingAllocations = c.failingFirst;
     AllocateImageBuffers(filter);
-    fakeHost.maxWidth = c.laterWidth;
-    fakeHost.maxHeight = c.laterHeight;
+    fake::host().maxWidth = c.laterWidth;
+    fake::host().maxHeight = c.laterHeight;
     Reserve();
-    ASSERT_EQ(recording::LiveAllocations(), 2u);
+    ASSERT_EQ(fake::LiveBlocks(), 2u);
     const int32_t later = BlitBytes(c.laterWidth, c.laterHeight);
     ASSERT_EQ(frameStore.sourceCapacity, c.failingFirst == 1 ? later : 921600);
     ASSERT_EQ(frameStore.filteredCapacity, c.failingFirst == 2 ? later : 921600);
@@ -531,10 +529,10 @@ TEST_P(UnequalBuffersTest, EachPictureMustFitItsOwnBuffer) {
         EXPECT_EQ(frameStore.sourceFrameNumber, 4);
         EXPECT_EQ(BytesOf(frameStore.sourceInfo), PictureHeader(c.sourceWidth, c.sourceHeight));
         EXPECT_EQ(BytesOf(frameStore.filteredInfo), PictureHeader(c.width, c.height));
-        EXPECT_EQ(Contents(frameStore.filteredPixels, fakeHost.displayedPixels.size()),
-                  fakeHost.displayedPixels);
+        EXPECT_EQ(Contents(frameStore.filteredPixels, fake::host().displayedPixels.size()),
+                  fake::host().displayedPixels);
     } else {
-        EXPECT_EQ(recording::Calls(), frameQueries);
+        EXPECT_EQ(fake::Calls(), frameQueries);
         EXPECT_EQ(frameStore.sourceFrameNumber, -1);
     }
 }
@@ -563,13 +561,13 @@ INSTANTIATE_TEST_SUITE_P(
 // at the largest size must still lie wholly inside its buffer as the blit
 // reads it.
 TEST_F(CaptureTest, OddWidthFrameAtTheLargestSizeFitsWithItsRowsPadded) {
-    fakeHost.maxWidth = 641;
-    fakeHost.maxHeight = 480;
+    fake::host().maxWidth = 641;
+    fake::host().maxHeight = 480;
     Reserve();
     EXPECT_EQ(frameStore.filteredCapacity, 1924 * 480);
     EXPECT_EQ(Capture(1, 641, 480, 641, 480, 0x11), 1);
     EXPECT_EQ(frameStore.frameCaptured, 1);
-    EXPECT_EQ(Contents(frameStore.filteredPixels, 641 * 480 * 3), fakeHost.displayedPixels);
+    EXPECT_EQ(Contents(frameStore.filteredPixels, 641 * 480 * 3), fake::host().displayedPixels);
     EXPECT_EQ(BlitBytes(641, 480), 1924 * 480);
     EXPECT_EQ(PictureBytes(641, 480), 641 * 480 * 3);
 }
@@ -592,10 +590,10 @@ class PictureWidthTest : public CaptureTest,
 
 TEST_P(PictureWidthTest, CopiesExactlyThePictureAndBlitsInsideTheBuffers) {
     const PictureWidthCase& c = GetParam();
-    fakeHost.maxWidth = c.maxWidth;
-    fakeHost.maxHeight = c.maxHeight;
+    fake::host().maxWidth = c.maxWidth;
+    fake::host().maxHeight = c.maxHeight;
     // Wide enough that even a picture of 2 rows or columns fits to at least 1.
-    recording::answers().clientRect = {0, 0, 1928, 1000};
+    fake::platform().clientRect = {0, 0, 1928, 1000};
     Reserve();
     const size_t capacity = fake::BlockSize(frameStore.filteredPixels);
     // Checked before any capture, which would write past a smaller buffer.
@@ -605,16 +603,16 @@ TEST_P(PictureWidthTest, CopiesExactlyThePictureAndBlitsInsideTheBuffers) {
 
     const size_t pictureBytes = static_cast<size_t>(c.width) * c.height * 3;
     memset(frameStore.filteredPixels, 0xEE, capacity);
-    fakeHost.currentFrame = 1;
-    fakeHost.displayedPixels = Picture(pictureBytes, 0x11);
-    fakeHost.displayedPixels.resize(PaddedBytes(c.width, c.height), 0x11);
-    fakeHost.sourceBytes = static_cast<size_t>(c.sourceWidth) * c.sourceHeight * 3;
-    FrameProcInfo info = Frame(c.width, c.height, c.sourceWidth, c.sourceHeight);
+    fake::host().currentFrame = 1;
+    fake::host().displayedPixels = Picture(pictureBytes, 0x11);
+    fake::host().displayedPixels.resize(PaddedBytes(c.width, c.height), 0x11);
+    fake::host().sourceBytes = static_cast<size_t>(c.sourceWidth) * c.sourceHeight * 3;
+    FrameProcInfo info = fake::Frame(c.width, c.height, c.sourceWidth, c.sourceHeight);
     EXPECT_EQ(ProcessFrame(filter, &info), 1);
     EXPECT_EQ(frameStore.frameCaptured, 1);
     EXPECT_EQ(BlitsThatRead(), 2);
     EXPECT_EQ(Contents(frameStore.filteredPixels, pictureBytes),
-              Contents(fakeHost.displayedPixels.data(), pictureBytes));
+              Contents(fake::host().displayedPixels.data(), pictureBytes));
     EXPECT_EQ(Contents(frameStore.filteredPixels + pictureBytes, capacity - pictureBytes),
               std::vector<uint8_t>(capacity - pictureBytes, 0xEE))
         << "the capture wrote past the picture's " << pictureBytes << " bytes";
@@ -625,10 +623,10 @@ TEST_P(PictureWidthTest, CopiesExactlyThePictureAndBlitsInsideTheBuffers) {
                                   {0, static_cast<int16_t>(c.height)},
                                   {static_cast<int16_t>(c.width), static_cast<int16_t>(c.height)}};
     viewState.multi = maxMulti;
-    recording::Calls().clear();
+    fake::Calls().clear();
     for (int32_t screen = screenCompare; screen <= screenFiltered; ++screen) {
         viewState.screen = screen;
-        for (const auto& corner : corners) PaintView(filter, testEdit, corner);
+        for (const auto& corner : corners) PaintView(filter, fake::edit, corner);
     }
     EXPECT_EQ(BlitsThatRead(), 16);
 }
@@ -650,7 +648,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(CaptureTest, OversizedFirstFrameLeavesFrameCapturedClear) {
     Reserve();
     EXPECT_EQ(Capture(1, 641, 480, 640, 480, 0x11), 1);
-    EXPECT_EQ(recording::Calls(), frameQueries);
+    EXPECT_EQ(fake::Calls(), frameQueries);
     EXPECT_EQ(frameStore.frameCaptured, 0);
     EXPECT_EQ(BytesOf(frameStore.filteredInfo), Header{});
 }
@@ -661,15 +659,15 @@ TEST_F(CaptureTest, NullDisplayedPictureIsNotCopiedNorPainted) {
     frameStore.frameCaptured = 0;
     const std::vector<uint8_t> filtered = Contents(frameStore.filteredPixels, 921600);
 
-    fakeHost.currentFrame = 2;
-    fakeHost.displayedPixels.clear();
-    fakeHost.displayedPixels.shrink_to_fit();
-    ASSERT_EQ(fakeHost.displayedPixels.data(), nullptr);
-    recording::Calls().clear();
-    FrameProcInfo info = Frame(640, 480, 640, 480);
+    fake::host().currentFrame = 2;
+    fake::host().displayedPixels.clear();
+    fake::host().displayedPixels.shrink_to_fit();
+    ASSERT_EQ(fake::host().displayedPixels.data(), nullptr);
+    fake::Calls().clear();
+    FrameProcInfo info = fake::Frame(640, 480, 640, 480);
     EXPECT_EQ(ProcessFrame(filter, &info), 1);
 
-    EXPECT_EQ(recording::Calls(), (frameQueries + Calls{"getSourcePixels(edit, 2, sourcePixels, 0)",
+    EXPECT_EQ(fake::Calls(), (frameQueries + Calls{"getSourcePixels(edit, 2, sourcePixels, 0)",
                                                         "getDisplayedPixels(edit, 0)"}));
     EXPECT_EQ(Contents(frameStore.filteredPixels, 921600), filtered);
     EXPECT_EQ(BytesOf(frameStore.filteredInfo), PictureHeader(320, 240));
@@ -683,18 +681,18 @@ TEST_F(CaptureTest, BufferReservedSmallerThanItsStaleHeaderForgetsThatHeader) {
 
     // 320 x 240 buffers: the 640 x 480 source header would outgrow its buffer,
     // the 320 x 240 filtered header still fits.
-    fakeHost.maxWidth = 320;
-    fakeHost.maxHeight = 240;
+    fake::host().maxWidth = 320;
+    fake::host().maxHeight = 240;
     Reserve();
     EXPECT_EQ(BytesOf(frameStore.sourceInfo), Header{});
     EXPECT_EQ(BytesOf(frameStore.filteredInfo), PictureHeader(320, 240));
 
     // A paint before the next capture reads only what the buffers hold.
-    PaintView(filter, testEdit, nullptr);
-    EXPECT_EQ(recording::Calls().back(), releaseDc);
+    PaintView(filter, fake::edit, nullptr);
+    EXPECT_EQ(fake::Calls().back(), releaseDc);
 
     FreeImageBuffers();
-    recording::answers().failAllAllocations = true;
+    fake::platform().failAllAllocations = true;
     AllocateImageBuffers(filter);
     EXPECT_EQ(BytesOf(frameStore.filteredInfo), Header{});
 }
@@ -717,23 +715,23 @@ class ReserveAgainTest : public CaptureTest,
 
 TEST_P(ReserveAgainTest, KeepsOnlyAHeaderThatFitsItsNewBuffer) {
     const ReserveAgainCase& c = GetParam();
-    fakeHost.maxWidth = c.firstWidth;
-    fakeHost.maxHeight = c.firstHeight;
+    fake::host().maxWidth = c.firstWidth;
+    fake::host().maxHeight = c.firstHeight;
     Reserve();
     Capture(1, c.firstWidth, c.firstHeight, c.firstWidth, c.firstHeight, 0x11);
     ASSERT_EQ(frameStore.frameCaptured, 1);
     FreeImageBuffers();
 
-    fakeHost.maxWidth = c.maxWidth;
-    fakeHost.maxHeight = c.maxHeight;
+    fake::host().maxWidth = c.maxWidth;
+    fake::host().maxHeight = c.maxHeight;
     Reserve();
     const Header expected = c.kept ? PictureHeader(c.firstWidth, c.firstHeight) : Header{};
     EXPECT_EQ(BytesOf(frameStore.sourceInfo), expected);
     EXPECT_EQ(BytesOf(frameStore.filteredInfo), expected);
     // Fitted, a picture of few rows may be blitted to no row at all.
     for (viewState.multi = 0; viewState.multi <= 1; ++viewState.multi) {
-        recording::Calls().clear();
-        PaintView(filter, testEdit, nullptr);
+        fake::Calls().clear();
+        PaintView(filter, fake::edit, nullptr);
         EXPECT_EQ(BlitsThatRead(), c.kept ? 2 : 0);
     }
 }
@@ -753,8 +751,8 @@ TEST_F(CaptureTest, BufferReservedLargerKeepsItsHeader) {
     Reserve();
     Capture(1, 640, 480, 640, 480, 0x11);
     FreeImageBuffers();
-    fakeHost.maxWidth = 1920;
-    fakeHost.maxHeight = 1080;
+    fake::host().maxWidth = 1920;
+    fake::host().maxHeight = 1080;
     Reserve();
     EXPECT_EQ(BytesOf(frameStore.sourceInfo), PictureHeader(640, 480));
     EXPECT_EQ(BytesOf(frameStore.filteredInfo), PictureHeader(640, 480));
@@ -787,13 +785,13 @@ INSTANTIATE_TEST_SUITE_P(
 // 4 x 76920 buffers hold the 641 x 480 picture's 923,040 bytes but not the
 // 923,520 that the blit reads with its rows padded: the headers go.
 TEST_F(CaptureTest, BufferHoldingThePictureButNotItsPaddedRowsForgetsItsHeader) {
-    fakeHost.maxWidth = 641;
-    fakeHost.maxHeight = 480;
+    fake::host().maxWidth = 641;
+    fake::host().maxHeight = 480;
     Reserve();
     Capture(1, 641, 480, 641, 480, 0x11);
     FreeImageBuffers();
-    fakeHost.maxWidth = 4;
-    fakeHost.maxHeight = 76920;
+    fake::host().maxWidth = 4;
+    fake::host().maxHeight = 76920;
     Reserve();
     EXPECT_EQ(frameStore.sourceCapacity, PictureBytes(641, 480));
     EXPECT_EQ(BytesOf(frameStore.sourceInfo), Header{});
@@ -814,7 +812,7 @@ TEST_F(CaptureTest, EitherBufferMissingStopsAfterIsEditing) {
         pixels = nullptr;
         capacity = 0;
         EXPECT_EQ(Capture(1, 640, 480, 640, 480, 0x22), 1);
-        EXPECT_EQ(recording::Calls(), (Calls{"isEditing(edit)"}));
+        EXPECT_EQ(fake::Calls(), (Calls{"isEditing(edit)"}));
         EXPECT_EQ(frameStore.frameCaptured, 0);
         FreeImageBuffers();
     }

@@ -8,7 +8,6 @@
 #include "plugin/plugin.h"
 #include "plugin/view_state.h"
 #include "tests/support/fake_host.h"
-#include "tests/support/recording_win32.h"
 #include "ui/window_messages.h"
 
 namespace {
@@ -24,9 +23,8 @@ TEST_F(FilterTableTest, TableIsStaticAndFilledAsTheHostExpects) {
     EXPECT_EQ(table->initialWidth, 320);
     EXPECT_EQ(table->initialHeight, 106);
     EXPECT_STREQ(table->name, "Pandrel");
-    // "Pandrel version <version>(98以降用) by Pelmar" in Shift_JIS.
     EXPECT_STREQ(table->information,
-                 "Pandrel version " PANDREL_VERSION "(98\x88\xC8\x8D\x7E\x97\x70) by Pelmar");
+                 Cp932("Pandrel version " PANDREL_VERSION "(98以降用) by Pelmar").c_str());
     EXPECT_EQ(table->frameProc, ProcessFrame);
     EXPECT_EQ(table->initProc, InitFilter);
     EXPECT_EQ(table->exitProc, ExitFilter);
@@ -49,10 +47,10 @@ TEST_F(FilterTableTest, OptionalFieldsStayZero) {
 }
 
 TEST_F(FilterTableTest, InitLoadsScreenThenMultiUnclamped) {
-    fakeHost.settings = {{"Screen", 7}, {"Multi", -3}};
+    fake::host().settings = {{"Screen", 7}, {"Multi", -3}};
     EXPECT_EQ(InitFilter(filter), 1);
-    EXPECT_EQ(recording::Calls(), (Calls{"loadSettingInt(filter, \"Screen\", 0)",
-                                         "loadSettingInt(filter, \"Multi\", 0)"}));
+    EXPECT_EQ(fake::Calls(), (Calls{"loadSettingInt(filter, \"Screen\", 0)",
+                                    "loadSettingInt(filter, \"Multi\", 0)"}));
     EXPECT_EQ(viewState.screen, 7);
     EXPECT_EQ(viewState.multi, -3);
 }
@@ -66,31 +64,31 @@ TEST_F(FilterTableTest, FreshStoreStartsInCompareModeFitted) {
 }
 
 TEST_F(FilterTableTest, ExitWithoutPaintWritesLoadedValuesBackUnchanged) {
-    fakeHost.settings = {{"Screen", 7}, {"Multi", -3}};
+    fake::host().settings = {{"Screen", 7}, {"Multi", -3}};
     InitFilter(filter);
-    recording::Calls().clear();
+    fake::Calls().clear();
     EXPECT_EQ(ExitFilter(filter), 1);
-    EXPECT_EQ(recording::Calls(), (Calls{"saveSettingInt(filter, \"Screen\", 7)",
-                                         "saveSettingInt(filter, \"Multi\", -3)"}));
-    EXPECT_EQ(fakeHost.settings["Screen"], 7);
-    EXPECT_EQ(fakeHost.settings["Multi"], -3);
+    EXPECT_EQ(fake::Calls(), (Calls{"saveSettingInt(filter, \"Screen\", 7)",
+                                    "saveSettingInt(filter, \"Multi\", -3)"}));
+    EXPECT_EQ(fake::host().settings["Screen"], 7);
+    EXPECT_EQ(fake::host().settings["Multi"], -3);
 }
 
 TEST_F(FilterTableTest, ExitWithNoFrameOrMessageStillSavesBothKeys) {
     EXPECT_EQ(ExitFilter(filter), 1);
-    EXPECT_EQ(fakeHost.settings, (std::map<std::string, int>{{"Multi", 0}, {"Screen", 0}}));
+    EXPECT_EQ(fake::host().settings, (std::map<std::string, int>{{"Multi", 0}, {"Screen", 0}}));
 }
 
 TEST_F(FilterTableTest, ExitReleasesTheImageBuffersAfterSaving) {
     AllocateImageBuffers(filter);
-    ASSERT_EQ(recording::LiveAllocations(), 2u);
-    recording::Calls().clear();
+    ASSERT_EQ(fake::LiveBlocks(), 2u);
+    fake::Calls().clear();
     ExitFilter(filter);
-    ASSERT_EQ(recording::Calls().size(), 4u);
-    EXPECT_EQ(recording::Calls()[1], "saveSettingInt(filter, \"Multi\", 0)");
-    EXPECT_EQ(recording::Calls()[2].rfind("VirtualFree(", 0), 0u);
-    EXPECT_EQ(recording::Calls()[3].rfind("VirtualFree(", 0), 0u);
-    EXPECT_EQ(recording::LiveAllocations(), 0u);
+    ASSERT_EQ(fake::Calls().size(), 4u);
+    EXPECT_EQ(fake::Calls()[1], "saveSettingInt(filter, \"Multi\", 0)");
+    EXPECT_EQ(fake::Calls()[2].rfind("VirtualFree(", 0), 0u);
+    EXPECT_EQ(fake::Calls()[3].rfind("VirtualFree(", 0), 0u);
+    EXPECT_EQ(fake::LiveBlocks(), 0u);
 }
 
 }  // namespace

@@ -11,7 +11,6 @@
 #include "plugin/plugin.h"
 #include "plugin/view_state.h"
 #include "tests/support/fake_host.h"
-#include "tests/support/recording_win32.h"
 #include "ui/window_messages.h"
 #include "view/paint_view.h"
 #include "view/pane_layout.h"
@@ -25,7 +24,7 @@ struct Blit {
 // The source rectangles of the StretchDIBits calls in the log.
 std::vector<Blit> Blits() {
     std::vector<Blit> blits;
-    for (const std::string& line : recording::Calls()) {
+    for (const std::string& line : fake::Calls()) {
         Blit blit;
         if (sscanf(line.c_str(), "StretchDIBits(%*[^,], %*d, %*d, %*d, %*d, %d, %d, %d, %d,",
                    &blit.xSrc, &blit.ySrc, &blit.srcWidth, &blit.srcHeight) == 4) {
@@ -40,10 +39,10 @@ protected:
     // Both buffers reserved and holding a captured picture, the same size
     // before and after the filter chain.
     void Capture(int32_t width, int32_t height) {
-        HandleWindowMessage(testWindow, notifyVideoOpened, 0, 0, testEdit, filter);
-        fakeHost.displayedPixels.assign(static_cast<size_t>(width) * height * 3, 0);
-        fakeHost.sourceBytes = fakeHost.displayedPixels.size();
-        FrameProcInfo info = Frame(width, height, width, height);
+        HandleWindowMessage(fake::window, notifyVideoOpened, 0, 0, fake::edit, filter);
+        fake::host().displayedPixels.assign(static_cast<size_t>(width) * height * 3, 0);
+        fake::host().sourceBytes = fake::host().displayedPixels.size();
+        FrameProcInfo info = fake::Frame(width, height, width, height);
         ProcessFrame(filter, &info);
     }
 };
@@ -61,11 +60,11 @@ TEST_F(HardeningTest, ClientNarrowerThanTheDividerBlitsOnlyColumnsOfThePicture) 
             for (float centerX : {0.0f, static_cast<float>(width)}) {
                 SCOPED_TRACE("client width " + std::to_string(clientWidth) + ", multi " +
                              std::to_string(multi) + ", centre x " + std::to_string(centerX));
-                recording::answers().clientRect = {0, 0, clientWidth, 106};
+                fake::platform().clientRect = {0, 0, clientWidth, 106};
                 viewState.multi = multi;
                 viewState.centerX = centerX;
-                recording::Calls().clear();
-                PaintView(filter, testEdit, nullptr);
+                fake::Calls().clear();
+                PaintView(filter, fake::edit, nullptr);
                 for (const Blit& blit : Blits()) {
                     const int first = std::min(blit.xSrc, blit.xSrc + blit.srcWidth);
                     const int last = std::max(blit.xSrc, blit.xSrc + blit.srcWidth);
@@ -87,9 +86,9 @@ TEST_F(HardeningTest, RightButtonStepsAnyStoredModeWithoutOverflow) {
     } cases[] = {{INT32_MAX, 1}, {INT32_MAX - 1, 1}, {3, 1}, {-5, 0}, {INT32_MIN, 0}};
     for (const auto& c : cases) {
         SCOPED_TRACE("stored Screen " + std::to_string(c.stored));
-        fakeHost.settings["Screen"] = c.stored;
+        fake::host().settings["Screen"] = c.stored;
         InitFilter(filter);
-        HandleWindowMessage(testWindow, WM_RBUTTONUP, 0, 0, testEdit, filter);
+        HandleWindowMessage(fake::window, WM_RBUTTONUP, 0, 0, fake::edit, filter);
         EXPECT_EQ(viewState.screen, c.shown);
     }
 }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -13,7 +14,9 @@
 #include "plugin/view_state.h"
 #include "tests/support/fake_host.h"
 #include "tests/support/paint_calls.h"
-#include "tests/support/recording_win32.h"
+#include "tests/support/thread_float_state.h"
+#include "tests/support/worked_layouts.h"
+#include "ui/menu_ids.h"
 
 namespace {
 
@@ -33,202 +36,94 @@ protected:
     void Store(int32_t sourceWidth, int32_t sourceHeight, int32_t filteredWidth,
                int32_t filteredHeight) {
         AllocateImageBuffers(filter);
-        NameBuffers();
+        fake::NameBuffers();
         Describe(frameStore.sourceInfo, sourceWidth, sourceHeight);
         Describe(frameStore.filteredInfo, filteredWidth, filteredHeight);
-        recording::Calls().clear();
+        fake::Calls().clear();
+    }
+
+    // Both buffers holding pictures of the view's sizes, and its client area and view.
+    void Show(const ViewInputs& view) {
+        Store(view.sourceWidth, view.sourceHeight, view.filteredWidth, view.filteredHeight);
+        fake::platform().clientRect = {0, 0, view.clientWidth, view.clientHeight};
+        viewState.screen = view.screen;
+        viewState.multi = view.multi;
+        viewState.centerX = view.centerX;
+        viewState.centerY = view.centerY;
     }
 
     void Paint(const int16_t* point = nullptr) {
-        recording::Calls().clear();
-        recording::MenuItemRecords().clear();
-        PaintView(filter, testEdit, point);
+        fake::Calls().clear();
+        fake::MenuItemRecords().clear();
+        PaintView(filter, fake::edit, point);
     }
 
     // The FillRect lines of the last paint.
     static Calls Fills() {
         Calls fills;
-        for (const std::string& line : recording::Calls()) {
+        for (const std::string& line : fake::Calls()) {
             if (line.rfind("FillRect(", 0) == 0) fills.push_back(line);
         }
         return fills;
     }
 };
 
+template <typename Row>
+class PaintViewRowTest : public PaintViewTest, public ::testing::WithParamInterface<Row> {};
+
 TEST_F(PaintViewTest, FirstDrawingPaintInCompareModeFillsDividerThenEachPaneBeforeItsPicture) {
     Store(640, 480, 640, 480);
     Paint();
-    EXPECT_EQ(recording::Calls(),
-              (Opening(0, 0, "Pandrel - 比較 - 全体") +
-               Calls{stretchMode, Fill({158, 0, 162, 106}), Fill({0, 0, 158, 106}),
-                     SourceBlit({17, 0, 141, 106, 0, 0, 640, 480}), Fill({162, 0, 320, 106}),
-                     FilteredBlit({162, 0, 141, 106, 0, 0, 640, 480}), releaseDc}));
+    EXPECT_EQ(fake::Calls(), (Opening(0, 0, "Pandrel - 比較 - 全体") +
+                              Calls{stretchMode, Fill({158, 0, 162, 106})} +
+                              Drawing("compare fit") + Calls{releaseDc}));
     EXPECT_EQ(viewState.lastPaintedScreen, 0);
 }
 
 TEST_F(PaintViewTest, SourceOnlyBlitsTheSourcePictureAloneFramedByTheFilteredSize) {
-    // The filter chain halves the picture: the centre (160, 120) of the
-    // filtered picture is (320, 240) of the source.
-    Store(640, 480, 320, 240);
-    viewState.screen = 1;
-    viewState.multi = 2;
-    viewState.centerX = 160;
-    viewState.centerY = 120;
+    const WorkedLayout& worked = WorkedLayoutNamed("source only x2 filtered half size");
+    Show(worked.view);
     Paint();
-    EXPECT_EQ(recording::Calls(),
-              (Opening(1, 2, "Pandrel - ソース - x2") +
-               Calls{stretchMode, SourceBlit({0, 0, 320, 106, 240, 213, 160, 53}), releaseDc}));
+    EXPECT_EQ(fake::Calls(), (Opening(1, 2, "Pandrel - ソース - x2") + Calls{stretchMode} +
+                              Drawing(worked) + Calls{releaseDc}));
     EXPECT_EQ(viewState.lastPaintedScreen, 1);
 }
 
+// A paint of a worked layout after one of the same mode (no divider): the
+// panes only.
 struct DrawCase {
     const char* name;
-    RECT client;
-    int32_t screen;
-    int32_t multi;
-    float centerX, centerY;
-    int32_t sourceWidth, sourceHeight, filteredWidth, filteredHeight;
-    Calls drawing;  // between SetStretchBltMode and ReleaseDC
+    const char* workedLayout;
 };
 
-class PaintViewDrawTest : public PaintViewTest, public ::testing::WithParamInterface<DrawCase> {};
+void PrintTo(const DrawCase& row, std::ostream* out) { *out << row.workedLayout; }
+
+using PaintViewDrawTest = PaintViewRowTest<DrawCase>;
 
 TEST_P(PaintViewDrawTest, BlitsEachPaneWithItsLayout) {
-    const DrawCase& c = GetParam();
-    Store(c.sourceWidth, c.sourceHeight, c.filteredWidth, c.filteredHeight);
-    recording::answers().clientRect = c.client;
-    viewState.screen = c.screen;
-    viewState.multi = c.multi;
-    viewState.centerX = c.centerX;
-    viewState.centerY = c.centerY;
-    viewState.lastPaintedScreen = c.screen;  // no divider: only the panes
+    const WorkedLayout& worked = WorkedLayoutNamed(GetParam().workedLayout);
+    Show(worked.view);
+    viewState.lastPaintedScreen = worked.view.screen;
     Paint();
-    const Calls& calls = recording::Calls();
+    const Calls& calls = fake::Calls();
     ASSERT_GE(calls.size(), 20u);
     EXPECT_EQ(calls[19], stretchMode);
-    EXPECT_EQ(Calls(calls.begin() + 20, calls.end()), c.drawing + Calls{releaseDc});
+    EXPECT_EQ(Calls(calls.begin() + 20, calls.end()), Drawing(worked) + Calls{releaseDc});
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Layouts, PaintViewDrawTest,
-    ::testing::Values(
-        DrawCase{"CompareX2",
-                 {0, 0, 320, 106},
-                 0,
-                 2,
-                 320,
-                 240,
-                 640,
-                 480,
-                 640,
-                 480,
-                 {SourceBlit({0, 0, 158, 106, 281, 213, 79, 53}),
-                  FilteredBlit({162, 0, 158, 106, 281, 213, 79, 53})}},
-        DrawCase{"CompareX2CentreBeyondReach",
-                 {0, 0, 320, 106},
-                 0,
-                 2,
-                 10,
-                 470,
-                 640,
-                 480,
-                 640,
-                 480,
-                 {SourceBlit({0, 0, 158, 106, 0, 0, 79, 53}),
-                  FilteredBlit({162, 0, 158, 106, 0, 0, 79, 53})}},
-        DrawCase{"CompareX2FilterHalvesThePicture",
-                 {0, 0, 320, 106},
-                 0,
-                 2,
-                 160,
-                 120,
-                 640,
-                 480,
-                 320,
-                 240,
-                 {SourceBlit({0, 0, 158, 106, 281, 213, 79, 53}),
-                  FilteredBlit({162, 0, 158, 106, 121, 93, 79, 53})}},
-        DrawCase{"CompareFitWidePicture",
-                 {0, 0, 320, 106},
-                 0,
-                 0,
-                 0,
-                 0,
-                 704,
-                 396,
-                 704,
-                 396,
-                 {Fill({0, 0, 158, 106}), SourceBlit({0, 9, 158, 88, 0, 0, 704, 396}),
-                  Fill({162, 0, 320, 106}), FilteredBlit({162, 9, 158, 88, 0, 0, 704, 396})}},
-        DrawCase{"CompareX1CropsToThePaneWidth",
-                 {0, 0, 640, 480},
-                 0,
-                 1,
-                 0,
-                 0,
-                 320,
-                 240,
-                 320,
-                 240,
-                 {Fill({0, 0, 318, 480}), SourceBlit({0, 120, 318, 240, 0, 0, 318, 240}),
-                  Fill({322, 0, 640, 480}), FilteredBlit({322, 120, 318, 240, 0, 0, 318, 240})}},
-        DrawCase{"CompareFitBeforeFirstCapture",
-                 {0, 0, 320, 106},
-                 0,
-                 0,
-                 0,
-                 0,
-                 0,
-                 0,
-                 0,
-                 0,
-                 {Fill({0, 0, 158, 106}), SourceBlit({0, 53, 158, 0, 0, 0, 0, 0}),
-                  Fill({162, 0, 320, 106}), FilteredBlit({162, 53, 158, 0, 0, 0, 0, 0})}},
-        DrawCase{"SourceFit",
-                 {0, 0, 320, 106},
-                 1,
-                 0,
-                 0,
-                 0,
-                 640,
-                 480,
-                 640,
-                 480,
-                 {Fill({0, 0, 320, 106}), SourceBlit({89, 0, 141, 106, 0, 0, 640, 480})}},
-        DrawCase{"SourceX3",
-                 {0, 0, 320, 106},
-                 1,
-                 3,
-                 600,
-                 20,
-                 640,
-                 480,
-                 640,
-                 480,
-                 {SourceBlit({0, 0, 320, 106, 534, 442, 106, 35})}},
-        DrawCase{"FilteredFit",
-                 {0, 0, 320, 106},
-                 2,
-                 0,
-                 0,
-                 0,
-                 640,
-                 480,
-                 640,
-                 480,
-                 {Fill({0, 0, 320, 106}), FilteredBlit({89, 0, 141, 106, 0, 0, 640, 480})}},
-        DrawCase{"FilteredX3",
-                 {0, 0, 640, 480},
-                 2,
-                 3,
-                 100,
-                 100,
-                 320,
-                 240,
-                 320,
-                 240,
-                 {FilteredBlit({0, 0, 640, 480, 0, 60, 213, 160})}}),
-    [](const ::testing::TestParamInfo<DrawCase>& info) { return std::string(info.param.name); });
+    ::testing::Values(DrawCase{"CompareX2", "compare x2 middle"},
+                      DrawCase{"CompareX2CentreBeyondReach", "compare x2 corner"},
+                      DrawCase{"CompareX2FilterHalvesThePicture", "compare x2 filtered half size"},
+                      DrawCase{"CompareFitWidePicture", "compare fit 704x396"},
+                      DrawCase{"CompareX1CropsToThePaneWidth", "client 640x480 compare x1"},
+                      DrawCase{"CompareFitBeforeFirstCapture", "no pictures fit"},
+                      DrawCase{"SourceFit", "source only fit"},
+                      DrawCase{"SourceX3", "source only x3 near right edge"},
+                      DrawCase{"FilteredFit", "filtered only fit"},
+                      DrawCase{"FilteredX3", "client 640x480 filtered only x3"}),
+    RowName<DrawCase>);
 
 // A paint that draws no pictures: title and check marks set, the whole client
 // area filled, the pan centre and lastPaintedScreen left alone.
@@ -239,18 +134,17 @@ struct BackgroundCase {
     int editing;
 };
 
-class PaintViewBackgroundTest : public PaintViewTest,
-                                public ::testing::WithParamInterface<BackgroundCase> {};
+using PaintViewBackgroundTest = PaintViewRowTest<BackgroundCase>;
 
 TEST_P(PaintViewBackgroundTest, FillsTheWholeClientAreaAndKeepsTheCentre) {
     const BackgroundCase& c = GetParam();
     Store(320, 240, 320, 240);
-    recording::answers().clientRect = {0, 0, 400, 300};
+    fake::platform().clientRect = {0, 0, 400, 300};
     uint8_t* const source =
         std::exchange(frameStore.sourcePixels, c.sourceMissing ? nullptr : frameStore.sourcePixels);
     uint8_t* const filtered = std::exchange(
         frameStore.filteredPixels, c.filteredMissing ? nullptr : frameStore.filteredPixels);
-    fakeHost.editing = c.editing;
+    fake::host().editing = c.editing;
     viewState.centerX = 500;
     viewState.centerY = -6;
     const int16_t point[2] = {100, 100};
@@ -258,7 +152,7 @@ TEST_P(PaintViewBackgroundTest, FillsTheWholeClientAreaAndKeepsTheCentre) {
     frameStore.sourcePixels = source;
     frameStore.filteredPixels = filtered;
 
-    EXPECT_EQ(recording::Calls(),
+    EXPECT_EQ(fake::Calls(),
               (Opening(0, 0, "Pandrel - 比較 - 全体") + Calls{Fill({0, 0, 400, 300}), releaseDc}));
     EXPECT_EQ(viewState.centerX, 500);
     EXPECT_EQ(viewState.centerY, -6);
@@ -271,34 +165,27 @@ INSTANTIATE_TEST_SUITE_P(NoPictures, PaintViewBackgroundTest,
                                            BackgroundCase{"FilteredBufferMissing", false, true, 1},
                                            BackgroundCase{"BothBuffersMissing", true, true, 1},
                                            BackgroundCase{"NothingAtAll", true, true, 0}),
-                         [](const ::testing::TestParamInfo<BackgroundCase>& info) {
-                             return std::string(info.param.name);
-                         });
+                         RowName<BackgroundCase>);
 
 TEST_F(PaintViewTest, StoredOutOfRangeSettingsAreClampedByTheFirstPaintAndSavedClamped) {
-    fakeHost.settings = {{"Screen", 7}, {"Multi", -3}};
+    fake::host().settings = {{"Screen", 7}, {"Multi", -3}};
     InitFilter(filter);
     Store(640, 480, 640, 480);
     Paint();
-    EXPECT_EQ(recording::Calls(),
-              (Opening(2, 0, "Pandrel - フィルタ後 - 全体") +
-               Calls{stretchMode, Fill({0, 0, 320, 106}),
-                     FilteredBlit({89, 0, 141, 106, 0, 0, 640, 480}), releaseDc}));
-    const std::string checkedMark = ", fMask=1, fState=8})";
-    const auto checked = [&](int id) {
-        return std::count(recording::Calls().begin(), recording::Calls().end(),
-                          "SetMenuItemInfoA(menu, " + std::to_string(id) + ", 0, {cbSize=" +
-                              std::to_string(sizeof(MENUITEMINFO98A)) + checkedMark);
+    EXPECT_EQ(fake::Calls(), (Opening(2, 0, "Pandrel - フィルタ後 - 全体") + Calls{stretchMode} +
+                              Drawing("filtered only fit") + Calls{releaseDc}));
+    const auto checked = [&](UINT id) {
+        return std::count(fake::Calls().begin(), fake::Calls().end(), MenuCheck(id, true));
     };
-    EXPECT_EQ(checked(32773), 1);
-    EXPECT_EQ(checked(32774), 1);
+    EXPECT_EQ(checked(ID_VIEW_FILTERED), 1);
+    EXPECT_EQ(checked(ID_ZOOM_FIT), 1);
     EXPECT_EQ(viewState.screen, 2);
     EXPECT_EQ(viewState.multi, 0);
 
-    recording::Calls().clear();
+    fake::Calls().clear();
     ExitFilter(filter);
     EXPECT_EQ(
-        Calls(recording::Calls().begin(), recording::Calls().begin() + 2),
+        Calls(fake::Calls().begin(), fake::Calls().begin() + 2),
         (Calls{"saveSettingInt(filter, \"Screen\", 2)", "saveSettingInt(filter, \"Multi\", 0)"}));
 }
 
@@ -307,7 +194,7 @@ struct ClampCase {
     int32_t clampedScreen, clampedMulti;
 };
 
-class PaintViewClampTest : public PaintViewTest, public ::testing::WithParamInterface<ClampCase> {};
+using PaintViewClampTest = PaintViewRowTest<ClampCase>;
 
 TEST_P(PaintViewClampTest, ModeAndMagnificationAreWrittenBackClampedEvenWithoutPictures) {
     const ClampCase& c = GetParam();
@@ -317,7 +204,7 @@ TEST_P(PaintViewClampTest, ModeAndMagnificationAreWrittenBackClampedEvenWithoutP
     EXPECT_EQ(viewState.screen, c.clampedScreen);
     EXPECT_EQ(viewState.multi, c.clampedMulti);
     const Calls opening = Opening(c.clampedScreen, c.clampedMulti, "");
-    EXPECT_EQ(Calls(recording::Calls().begin(), recording::Calls().begin() + 15),
+    EXPECT_EQ(Calls(fake::Calls().begin(), fake::Calls().begin() + 15),
               Calls(opening.begin(), opening.begin() + 15));
 }
 
@@ -331,14 +218,11 @@ TEST_F(PaintViewTest, TenfoldCompareChecksTheLastZoomItem) {
     Store(640, 480, 640, 480);
     viewState.multi = 10;
     Paint();
-    const Calls& calls = recording::Calls();
+    const Calls& calls = fake::Calls();
     ASSERT_GE(calls.size(), 16u);
-    const std::string size = std::to_string(sizeof(MENUITEMINFO98A));
-    EXPECT_EQ(calls[1],
-              "SetMenuItemInfoA(menu, 32771, 0, {cbSize=" + size + ", fMask=1, fState=8})");
-    EXPECT_EQ(calls[14],
-              "SetMenuItemInfoA(menu, 32784, 0, {cbSize=" + size + ", fMask=1, fState=8})");
-    EXPECT_EQ(calls[15], "SetWindowTextA(window, \"" + Cp932("Pandrel - 比較 - x10") + "\")");
+    EXPECT_EQ(calls[1], MenuCheck(ID_VIEW_COMPARE, true));
+    EXPECT_EQ(calls[14], MenuCheck(ID_ZOOM_X10, true));
+    EXPECT_EQ(calls[15], TitleLine("Pandrel - 比較 - x10"));
     EXPECT_EQ(std::count_if(calls.begin(), calls.end(),
                             [](const std::string& line) {
                                 return line.find("fState=8}") != std::string::npos;
@@ -350,14 +234,15 @@ TEST_F(PaintViewTest, MenuRecordCarriesOnlySizeMaskAndState) {
     viewState.screen = 1;
     viewState.multi = 4;
     Paint();
-    const std::vector<MENUITEMINFO98A>& records = recording::MenuItemRecords();
+    const std::vector<MENUITEMINFO98A>& records = fake::MenuItemRecords();
     ASSERT_EQ(records.size(), 14u);
     for (size_t i = 0; i < records.size(); ++i) {
         const MENUITEMINFO98A& record = records[i];
-        SCOPED_TRACE("item " + std::to_string(32771 + i));
+        const UINT id = ID_VIEW_COMPARE + i;
+        SCOPED_TRACE("item " + std::to_string(id));
         EXPECT_EQ(record.cbSize, sizeof(MENUITEMINFO98A));
         EXPECT_EQ(record.fMask, 1u);
-        EXPECT_EQ(record.fState, i == 1 || i == 7 ? 8u : 0u);
+        EXPECT_EQ(record.fState, id == ID_VIEW_SOURCE || id == ID_ZOOM_X4 ? 8u : 0u);
         EXPECT_EQ(record.fType, 0u);
         EXPECT_EQ(record.wID, 0u);
         EXPECT_EQ(record.hSubMenu, nullptr);
@@ -375,16 +260,16 @@ struct TitleCase {
     const char* title;  // UTF-8
 };
 
-class PaintViewTitleTest : public PaintViewTest, public ::testing::WithParamInterface<TitleCase> {};
+using PaintViewTitleTest = PaintViewRowTest<TitleCase>;
 
 TEST_P(PaintViewTitleTest, TitleIsTheShiftJisOfModeAndMagnification) {
     const TitleCase& c = GetParam();
     viewState.screen = c.screen;
     viewState.multi = c.multi;
     Paint();
-    const Calls& calls = recording::Calls();
+    const Calls& calls = fake::Calls();
     ASSERT_GE(calls.size(), 16u);
-    EXPECT_EQ(calls[15], "SetWindowTextA(window, \"" + Cp932(c.title) + "\")");
+    EXPECT_EQ(calls[15], TitleLine(c.title));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -417,15 +302,15 @@ TEST_F(PaintViewTest, DividerIsFilledOnlyWhenADrawingPaintEntersCompareMode) {
     Paint();
     EXPECT_EQ(Fills(), Calls{}) << "compare, zoom changed";
 
-    recording::answers().clientRect = {0, 0, 400, 106};
+    fake::platform().clientRect = {0, 0, 400, 106};
     Paint();
     EXPECT_EQ(Fills(), Calls{}) << "compare, resized";
 
-    fakeHost.editing = 0;
+    fake::host().editing = 0;
     Paint();
     EXPECT_EQ(Fills(), Calls{Fill({0, 0, 400, 106})}) << "no video";
 
-    fakeHost.editing = 1;
+    fake::host().editing = 1;
     Paint();
     EXPECT_EQ(Fills(), Calls{}) << "compare again after a paint without pictures";
 
@@ -439,9 +324,9 @@ TEST_F(PaintViewTest, DividerIsFilledOnlyWhenADrawingPaintEntersCompareMode) {
 TEST_F(PaintViewTest, PaintsWithoutPicturesDoNotCountAsTheFirstDrawingPaint) {
     Store(640, 480, 640, 480);
     viewState.multi = 3;
-    fakeHost.editing = 0;
+    fake::host().editing = 0;
     Paint();
-    fakeHost.editing = 1;
+    fake::host().editing = 1;
     Paint();
     EXPECT_EQ(Fills(), Calls{Fill({158, 0, 162, 106})});
 }
@@ -454,8 +339,7 @@ struct CentreCase {
     float expectedX, expectedY;
 };
 
-class PaintViewCentreTest : public PaintViewTest,
-                            public ::testing::WithParamInterface<CentreCase> {};
+using PaintViewCentreTest = PaintViewRowTest<CentreCase>;
 
 TEST_P(PaintViewCentreTest, PointReplacesTheCentreWhichIsClampedIntoTheFilteredPicture) {
     const CentreCase& c = GetParam();
@@ -477,21 +361,19 @@ INSTANTIATE_TEST_SUITE_P(
                       CentreCase{"StoredCentreBeyondEdges", 1000.5f, -3, false, 0, 0, 320, 0},
                       CentreCase{"StoredCentreInside", 12.25f, 200.75f, false, 0, 0, 12.25f,
                                  200.75f}),
-    [](const ::testing::TestParamInfo<CentreCase>& info) { return std::string(info.param.name); });
+    RowName<CentreCase>);
 
 TEST_F(PaintViewTest, NullMenuAndDeviceContextArePassedOnUntested) {
     Store(640, 480, 640, 480);
-    recording::answers().menu = nullptr;
-    recording::answers().dc = nullptr;
+    fake::platform().menu = nullptr;
+    fake::platform().dc = nullptr;
     viewState.screen = 2;
     viewState.lastPaintedScreen = 2;
     Paint();
-    EXPECT_EQ(recording::Calls(),
+    EXPECT_EQ(fake::Calls(),
               (Opening(2, 0, "Pandrel - フィルタ後 - 全体", "null") +
-               Calls{"SetStretchBltMode(null, 3)", "FillRect(null, {0,0,320,106}, 11)",
-                     "StretchDIBits(null, 89, 0, 141, 106, 0, 0, 640, 480, filteredPixels, "
-                     "filteredInfo, 0, 0xCC0020)",
-                     "ReleaseDC(window, null)"}));
+               Calls{"SetStretchBltMode(null, 3)"} + Drawing("filtered only fit", "null") +
+               Calls{"ReleaseDC(window, null)"}));
 }
 
 }  // namespace

@@ -13,8 +13,8 @@
 #include "plugin/plugin.h"
 #include "plugin/view_state.h"
 #include "tests/support/fake_host.h"
-#include "tests/support/recording_win32.h"
 #include "tests/support/thread_float_state.h"
+#include "ui/menu_ids.h"
 
 namespace {
 
@@ -22,12 +22,6 @@ using Calls = std::vector<std::string>;
 
 constexpr UINT rightButtonDown = 0x0204;
 constexpr WPARAM leftButton = MK_LBUTTON;
-
-// Title pieces in Shift_JIS.
-const std::string compareTitle = "Pandrel - \x94\xE4\x8A\x72 - ";
-const std::string sourceTitle = "Pandrel - \x83\x5C\x81\x5B\x83\x58 - ";
-const std::string filteredTitle = "Pandrel - \x83\x74\x83\x42\x83\x8B\x83\x5E\x8C\xE3 - ";
-const std::string fitTitle = "\x91\x53\x91\xCC";
 
 // A client position or picture point as the platform packs it: two signed
 // 16-bit halves, x low.
@@ -55,42 +49,41 @@ auto StoreFields(const FrameStore& store) {
 class WindowMessagesTest : public ModuleTest {
 protected:
     int Send(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
-        return HandleWindowMessage(testWindow, message, wParam, lParam, testEdit, filter);
+        return HandleWindowMessage(fake::window, message, wParam, lParam, fake::edit, filter);
     }
 
     // Opens a video in a shown window and captures one frame, as the host
     // does; the log starts empty afterwards.
     void ShowFrame(int32_t width, int32_t height, int32_t sourceWidth, int32_t sourceHeight) {
-        fakeHost.maxWidth = std::max(width, sourceWidth);
-        fakeHost.maxHeight = std::max(height, sourceHeight);
+        fake::host().maxWidth = std::max(width, sourceWidth);
+        fake::host().maxHeight = std::max(height, sourceHeight);
         ASSERT_EQ(Send(notifyVideoOpened), 1);
-        recording::Name(frameStore.sourcePixels, "sourcePixels");
-        recording::Name(frameStore.filteredPixels, "filteredPixels");
-        fakeHost.displayedPixels.assign(static_cast<size_t>(width) * height * 3, 0x33);
-        fakeHost.sourceBytes = static_cast<size_t>(sourceWidth) * sourceHeight * 3;
-        FrameProcInfo info = Frame(width, height, sourceWidth, sourceHeight);
+        fake::NameBuffers();
+        fake::host().displayedPixels.assign(static_cast<size_t>(width) * height * 3, 0x33);
+        fake::host().sourceBytes = static_cast<size_t>(sourceWidth) * sourceHeight * 3;
+        FrameProcInfo info = fake::Frame(width, height, sourceWidth, sourceHeight);
         ASSERT_EQ(ProcessFrame(filter, &info), 1);
         ASSERT_EQ(frameStore.frameCaptured, 1);
-        recording::Calls().clear();
+        fake::Calls().clear();
     }
 
     // Each repaint runs PaintView, whose sequence starts with GetMenu.
     static int Repaints() {
-        const Calls& calls = recording::Calls();
+        const Calls& calls = fake::Calls();
         return static_cast<int>(std::count(calls.begin(), calls.end(), "GetMenu(window)"));
     }
 
     // True when the log holds exactly one PaintView sequence and nothing else.
     static bool OnlyOneRepaint() {
-        const Calls& calls = recording::Calls();
+        const Calls& calls = fake::Calls();
         return Repaints() == 1 && calls.front() == "GetMenu(window)" &&
                calls.back() == "ReleaseDC(window, dc)";
     }
 
-    // The title set by the last repaint.
+    // The title set by the last repaint, in Shift_JIS.
     static std::string Title() {
         const std::string prefix = "SetWindowTextA(window, \"";
-        const Calls& calls = recording::Calls();
+        const Calls& calls = fake::Calls();
         for (auto line = calls.rbegin(); line != calls.rend(); ++line) {
             if (line->rfind(prefix, 0) == 0) {
                 return line->substr(prefix.size(), line->size() - prefix.size() - 2);
@@ -100,20 +93,23 @@ protected:
     }
 
     static bool Drew() {
-        const Calls& calls = recording::Calls();
+        const Calls& calls = fake::Calls();
         return std::any_of(calls.begin(), calls.end(), [](const std::string& line) {
             return line.rfind("StretchDIBits(", 0) == 0;
         });
     }
 
-    // Sets the pan centre as the host's preview press does, then releases.
-    void CentreAt(int x, int y) {
+    // Shows `screen` magnified `multi` times, centred at (x, y) as the host's
+    // preview press and release centre it; the log starts empty afterwards.
+    void ViewAt(int32_t screen, int32_t multi, int x, int y) {
+        viewState.screen = screen;
+        viewState.multi = multi;
         ASSERT_GT(viewState.multi, 0);
         Send(notifyPreviewPress, 0, Point(x, y));
         Send(notifyPreviewRelease);
         ASSERT_EQ(viewState.centerX, static_cast<float>(x));
         ASSERT_EQ(viewState.centerY, static_cast<float>(y));
-        recording::Calls().clear();
+        fake::Calls().clear();
     }
 };
 
@@ -141,27 +137,27 @@ TEST_P(DispatchTest, AnswersAndRepaintsAsListed) {
 INSTANTIATE_TEST_SUITE_P(
     EveryHandledMessage, DispatchTest,
     ::testing::Values(DispatchRow{"Paint", WM_PAINT, 0, 0, 0, 1},
-                      DispatchRow{"Command", WM_COMMAND, 32776, 0, 0, 1},
+                      DispatchRow{"Command", WM_COMMAND, ID_ZOOM_X2, 0, 0, 1},
                       DispatchRow{"MouseMove", WM_MOUSEMOVE, leftButton, Point(5, 5), 0, 0},
                       DispatchRow{"LeftDown", WM_LBUTTONDOWN, leftButton, Point(5, 5), 0, 0},
                       DispatchRow{"LeftUp", WM_LBUTTONUP, 0, Point(5, 5), 0, 0},
                       DispatchRow{"RightUp", WM_RBUTTONUP, 0, Point(5, 5), 0, 1},
                       DispatchRow{"Wheel", WM_MOUSEWHEEL, Wheel(-120), Point(5, 5), 0, 1},
-                      DispatchRow{"VideoOpened", 1125, 0, 0, 1, 0},
-                      DispatchRow{"VideoClosed", 1126, 0, 0, 0, 1},
-                      DispatchRow{"AttachMenu", 1127, 0, 0, 0, 0},
-                      DispatchRow{"ShownOrHidden", 1134, 0, 0, 1, 0},
-                      DispatchRow{"Repaint", 1136, 0, 0, 0, 1},
-                      DispatchRow{"PreviewPressFit", 1144, 0, Point(5, 5), 0, 0},
-                      DispatchRow{"PreviewRelease", 1145, 0, 0, 0, 0},
-                      DispatchRow{"PreviewMove", 1146, 0, Point(5, 5), 0, 0}),
-    [](const ::testing::TestParamInfo<DispatchRow>& info) { return info.param.name; });
+                      DispatchRow{"VideoOpened", notifyVideoOpened, 0, 0, 1, 0},
+                      DispatchRow{"VideoClosed", notifyVideoClosed, 0, 0, 0, 1},
+                      DispatchRow{"AttachMenu", notifyWindowCreated, 0, 0, 0, 0},
+                      DispatchRow{"ShownOrHidden", notifyShownOrHidden, 0, 0, 1, 0},
+                      DispatchRow{"Repaint", notifyRepaint, 0, 0, 0, 1},
+                      DispatchRow{"PreviewPressFit", notifyPreviewPress, 0, Point(5, 5), 0, 0},
+                      DispatchRow{"PreviewRelease", notifyPreviewRelease, 0, 0, 0, 0},
+                      DispatchRow{"PreviewMove", notifyPreviewMove, 0, Point(5, 5), 0, 0}),
+    RowName<DispatchRow>);
 
 TEST_F(WindowMessagesTest, PaintAndRepaintNotificationRunOnePaintView) {
     ShowFrame(360, 288, 720, 576);
     for (UINT message : {UINT{WM_PAINT}, UINT{notifyRepaint}}) {
         SCOPED_TRACE(message);
-        recording::Calls().clear();
+        fake::Calls().clear();
         EXPECT_EQ(Send(message), 0);
         EXPECT_TRUE(OnlyOneRepaint());
         EXPECT_TRUE(Drew());
@@ -173,20 +169,20 @@ TEST_F(WindowMessagesTest, UnlistedMessagesAnswerZeroAndDoNothing) {
     viewState.multi = 3;
     Send(WM_LBUTTONDOWN, leftButton, Point(10, 10));
     Send(notifyPreviewPress, 0, Point(20, 20));
-    recording::Calls().clear();
+    fake::Calls().clear();
     const ViewState viewBefore = viewState;
     const FrameStore storeBefore = frameStore;
 
-    std::vector<UINT> unlisted = {
-        0,      1,      5,      WM_USER,       1124,      1147, rightButtonDown,
-        0x0203, 0x0206, 0x020E, WM_USER + 200, 0xFFFFFFFF};
-    for (UINT message = 1128; message <= 1143; ++message) {
+    std::vector<UINT> unlisted = {0, 1, 5, WM_USER, notifyVideoOpened - 1, notifyPreviewMove + 1,
+                                  rightButtonDown, 0x0203, 0x0206, 0x020E, WM_USER + 200,
+                                  0xFFFFFFFF};
+    for (UINT message = notifyWindowCreated + 1; message < notifyPreviewPress; ++message) {
         if (message != notifyShownOrHidden && message != notifyRepaint) unlisted.push_back(message);
     }
     for (UINT message : unlisted) {
         SCOPED_TRACE(message);
         EXPECT_EQ(Send(message, leftButton | Wheel(-120), Point(40, 30)), 0);
-        EXPECT_EQ(recording::Calls(), Calls{});
+        EXPECT_EQ(fake::Calls(), Calls{});
         EXPECT_EQ(ViewFields(viewState), ViewFields(viewBefore));
         EXPECT_EQ(StoreFields(frameStore), StoreFields(storeBefore));
     }
@@ -198,35 +194,40 @@ struct CommandRow {
     UINT id;
     int32_t screen;
     int32_t multi;
-    std::string title;
+    const char* title;  // UTF-8
 };
 
 TEST_F(WindowMessagesTest, EachMenuCommandSetsModeOrMagnificationAndRepaints) {
     ShowFrame(360, 288, 720, 576);
-    viewState.screen = 1;
-    viewState.multi = 5;
-    CentreAt(100, 50);
+    ViewAt(1, 5, 100, 50);
     const std::vector<CommandRow> rows = {
-        {32771, 0, 5, compareTitle + "x5"},  {32772, 1, 5, sourceTitle + "x5"},
-        {32773, 2, 5, filteredTitle + "x5"}, {32774, 1, 0, sourceTitle + fitTitle},
-        {32775, 1, 1, sourceTitle + "x1"},   {32776, 1, 2, sourceTitle + "x2"},
-        {32777, 1, 3, sourceTitle + "x3"},   {32778, 1, 4, sourceTitle + "x4"},
-        {32779, 1, 5, sourceTitle + "x5"},   {32780, 1, 6, sourceTitle + "x6"},
-        {32781, 1, 7, sourceTitle + "x7"},   {32782, 1, 8, sourceTitle + "x8"},
-        {32783, 1, 9, sourceTitle + "x9"},   {32784, 1, 10, sourceTitle + "x10"},
+        {ID_VIEW_COMPARE, 0, 5, "Pandrel - 比較 - x5"},
+        {ID_VIEW_SOURCE, 1, 5, "Pandrel - ソース - x5"},
+        {ID_VIEW_FILTERED, 2, 5, "Pandrel - フィルタ後 - x5"},
+        {ID_ZOOM_FIT, 1, 0, "Pandrel - ソース - 全体"},
+        {ID_ZOOM_X1, 1, 1, "Pandrel - ソース - x1"},
+        {ID_ZOOM_X2, 1, 2, "Pandrel - ソース - x2"},
+        {ID_ZOOM_X3, 1, 3, "Pandrel - ソース - x3"},
+        {ID_ZOOM_X4, 1, 4, "Pandrel - ソース - x4"},
+        {ID_ZOOM_X5, 1, 5, "Pandrel - ソース - x5"},
+        {ID_ZOOM_X6, 1, 6, "Pandrel - ソース - x6"},
+        {ID_ZOOM_X7, 1, 7, "Pandrel - ソース - x7"},
+        {ID_ZOOM_X8, 1, 8, "Pandrel - ソース - x8"},
+        {ID_ZOOM_X9, 1, 9, "Pandrel - ソース - x9"},
+        {ID_ZOOM_X10, 1, 10, "Pandrel - ソース - x10"},
     };
     for (const CommandRow& row : rows) {
         SCOPED_TRACE(row.id);
         viewState.screen = 1;
         viewState.multi = 5;
-        recording::Calls().clear();
+        fake::Calls().clear();
         EXPECT_EQ(Send(WM_COMMAND, row.id), 0);
-        EXPECT_EQ(recording::Calls().front(), "isEditing(edit)");
-        recording::Calls().erase(recording::Calls().begin());
+        EXPECT_EQ(fake::Calls().front(), "isEditing(edit)");
+        fake::Calls().erase(fake::Calls().begin());
         EXPECT_TRUE(OnlyOneRepaint());
         EXPECT_EQ(viewState.screen, row.screen);
         EXPECT_EQ(viewState.multi, row.multi);
-        EXPECT_EQ(Title(), row.title);
+        EXPECT_EQ(Title(), Cp932(row.title));
         EXPECT_EQ(viewState.centerX, 100.0f);
         EXPECT_EQ(viewState.centerY, 50.0f);
     }
@@ -234,8 +235,9 @@ TEST_F(WindowMessagesTest, EachMenuCommandSetsModeOrMagnificationAndRepaints) {
 
 TEST_F(WindowMessagesTest, CommandIdIsTheLowHalfOfWParam) {
     ShowFrame(360, 288, 720, 576);
-    // 0x800A is 32778, "x4"; the high half (notification code or anything) is ignored.
-    for (WPARAM wParam : {WPARAM{0x0001800Au}, WPARAM{0xABCD800Au}, WPARAM{0xFFFF800Au}}) {
+    // The high half (notification code or anything) is ignored.
+    for (WPARAM wParam : {WPARAM{0x00010000u | ID_ZOOM_X4}, WPARAM{0xABCD0000u | ID_ZOOM_X4},
+                          WPARAM{0xFFFF0000u | ID_ZOOM_X4}}) {
         SCOPED_TRACE(wParam);
         viewState.multi = 0;
         EXPECT_EQ(Send(WM_COMMAND, wParam), 0);
@@ -247,28 +249,27 @@ TEST_F(WindowMessagesTest, CommandIsDroppedUnlessIsEditingAnswersExactlyOne) {
     ShowFrame(360, 288, 720, 576);
     for (int editing : {0, 2, -1, INT32_MIN}) {
         SCOPED_TRACE(editing);
-        fakeHost.editing = editing;
-        recording::Calls().clear();
+        fake::host().editing = editing;
+        fake::Calls().clear();
         const ViewState before = viewState;
-        EXPECT_EQ(Send(WM_COMMAND, 32773), 0);
-        EXPECT_EQ(Send(WM_COMMAND, 32784), 0);
-        EXPECT_EQ(recording::Calls(), (Calls{"isEditing(edit)", "isEditing(edit)"}));
+        EXPECT_EQ(Send(WM_COMMAND, ID_VIEW_FILTERED), 0);
+        EXPECT_EQ(Send(WM_COMMAND, ID_ZOOM_X10), 0);
+        EXPECT_EQ(fake::Calls(), (Calls{"isEditing(edit)", "isEditing(edit)"}));
         EXPECT_EQ(ViewFields(viewState), ViewFields(before));
     }
 }
 
 TEST_F(WindowMessagesTest, UnknownCommandChangesNothingButRepaints) {
     ShowFrame(360, 288, 720, 576);
-    viewState.screen = 2;
-    viewState.multi = 3;
-    CentreAt(30, 40);
-    for (UINT id : {0u, 2000u, 32770u, 32785u, 40000u, 0xFFFFu}) {
+    ViewAt(2, 3, 30, 40);
+    for (UINT id :
+         {0u, UINT{MENU_RESOURCE_ID}, ID_VIEW_COMPARE - 1u, ID_ZOOM_X10 + 1u, 40000u, 0xFFFFu}) {
         SCOPED_TRACE(id);
-        recording::Calls().clear();
+        fake::Calls().clear();
         const ViewState before = viewState;
         EXPECT_EQ(Send(WM_COMMAND, id), 0);
         EXPECT_EQ(Repaints(), 1);
-        EXPECT_EQ(Title(), filteredTitle + "x3");
+        EXPECT_EQ(Title(), Cp932("Pandrel - フィルタ後 - x3"));
         EXPECT_EQ(ViewFields(viewState), ViewFields(before));
     }
 }
@@ -301,11 +302,11 @@ TEST_F(WindowMessagesTest, DragStartsOnlyWhenMagnifiedWithBothBuffersAndACapture
         frameStore.frameCaptured = row.captured;
         const ViewState before = viewState;
         EXPECT_EQ(Send(WM_LBUTTONDOWN, leftButton, Point(100, 50)), 0);
-        EXPECT_EQ(recording::Calls(), Calls{});
+        EXPECT_EQ(fake::Calls(), Calls{});
         EXPECT_EQ(ViewFields(viewState), ViewFields(before));
         // A later move with the button held changes nothing either.
         EXPECT_EQ(Send(WM_MOUSEMOVE, leftButton, Point(120, 60)), 0);
-        EXPECT_EQ(recording::Calls(), Calls{});
+        EXPECT_EQ(fake::Calls(), Calls{});
         EXPECT_EQ(ViewFields(viewState), ViewFields(before));
     }
     frameStore.sourcePixels = source;
@@ -321,14 +322,14 @@ TEST_F(WindowMessagesTest, DragStartTakesThePositionWithoutCaptureOrRepaint) {
     viewState.multi = 2;
     viewState.screen = 1;
     EXPECT_EQ(Send(WM_LBUTTONDOWN, leftButton, Point(-300, 0x7FFF)), 0);
-    EXPECT_EQ(recording::Calls(), Calls{});  // no SetCapture, no paint, nothing
+    EXPECT_EQ(fake::Calls(), Calls{});  // no SetCapture, no paint, nothing
     EXPECT_EQ(viewState.dragging, 1);
     EXPECT_EQ(viewState.lastMouseX, -300);
     EXPECT_EQ(viewState.lastMouseY, 0x7FFF);
 
     viewState.screen = 0;
     EXPECT_EQ(Send(WM_LBUTTONDOWN, leftButton, Point(7, -2)), 0);
-    EXPECT_EQ(recording::Calls(), Calls{"GetClientRect(window)"});
+    EXPECT_EQ(fake::Calls(), Calls{"GetClientRect(window)"});
     EXPECT_EQ(viewState.lastMouseX, 7);
     EXPECT_EQ(viewState.lastMouseY, -2);
 }
@@ -363,11 +364,11 @@ TEST_F(WindowMessagesTest, PressChoosesThePaneAndItsFactors) {
         SCOPED_TRACE(testing::Message()
                      << "screen " << row.screen << " right " << row.clientRight << " x " << row.x);
         viewState.screen = row.screen;
-        recording::answers().clientRect = {0, 0, row.clientRight, 300};
-        recording::Calls().clear();
+        fake::platform().clientRect = {0, 0, row.clientRight, 300};
+        fake::Calls().clear();
         viewState.dragScaleX = viewState.dragScaleY = -1.0f;
         EXPECT_EQ(Send(WM_LBUTTONDOWN, leftButton, Point(row.x, 10)), 0);
-        EXPECT_EQ(recording::Calls(), row.screen == 0 ? Calls{"GetClientRect(window)"} : Calls{});
+        EXPECT_EQ(fake::Calls(), row.screen == 0 ? Calls{"GetClientRect(window)"} : Calls{});
         EXPECT_EQ(viewState.dragScaleX, row.sourcePane ? 2.0f : 1.0f);
         EXPECT_EQ(viewState.dragScaleY, row.sourcePane ? 2.0f : 1.0f);
     }
@@ -391,7 +392,7 @@ TEST_F(WindowMessagesTest, SourcePaneFactorsAreSinglePrecisionQuotientsOfTheHead
 TEST_F(WindowMessagesTest, SecondPressRestartsTheDragWithNewPaneAndPosition) {
     ShowFrame(360, 288, 720, 576);
     viewState.multi = 2;
-    recording::answers().clientRect = {0, 0, 641, 300};
+    fake::platform().clientRect = {0, 0, 641, 300};
     Send(WM_LBUTTONDOWN, leftButton, Point(10, 20));
     ASSERT_EQ(viewState.dragScaleX, 2.0f);
     Send(WM_LBUTTONDOWN, leftButton, Point(500, 30));
@@ -455,14 +456,12 @@ TEST_P(DragUnderThreadStateTest, FactorsAndCentreAreExactAndTheStateIsGivenBack)
     const ThreadFloatState* state = &std::get<0>(GetParam());
     const DragRow& row = std::get<1>(GetParam());
     ShowFrame(row.filteredWidth, row.filteredHeight, row.sourceWidth, row.sourceHeight);
-    recording::answers().clientRect = {0, 0, 641, 300};
-    viewState.screen = row.screen;
-    viewState.multi = row.multi;
-    CentreAt(row.centreX, row.centreY);
+    fake::platform().clientRect = {0, 0, 641, 300};
+    ViewAt(row.screen, row.multi, row.centreX, row.centreY);
     CallIn(state, [&] { return Send(WM_LBUTTONDOWN, leftButton, Point(row.pressX, row.pressY)); });
     EXPECT_EQ(viewState.dragScaleX, row.scaleX);
     EXPECT_EQ(viewState.dragScaleY, row.scaleY);
-    recording::Calls().clear();
+    fake::Calls().clear();
     EXPECT_EQ(
         CallIn(state, [&] { return Send(WM_MOUSEMOVE, leftButton, Point(row.moveX, row.moveY)); }),
         0);
@@ -511,13 +510,11 @@ INSTANTIATE_TEST_SUITE_P(CallerStates, DragUnderThreadStateTest,
 
 TEST_F(WindowMessagesTest, EveryAppliedMoveRepaints) {
     ShowFrame(360, 288, 720, 576);
-    viewState.screen = 2;
-    viewState.multi = 1;
-    CentreAt(100, 100);
+    ViewAt(2, 1, 100, 100);
     Send(WM_LBUTTONDOWN, leftButton, Point(50, 50));
     const int moves[][2] = {{51, 50}, {53, 47}, {53, 47}, {40, 60}};
     for (const auto& move : moves) {
-        recording::Calls().clear();
+        fake::Calls().clear();
         // Other key bits beside MK_LBUTTON do not matter.
         Send(WM_MOUSEMOVE, leftButton | 0x0004 | 0x0008, Point(move[0], move[1]));
         EXPECT_TRUE(OnlyOneRepaint());
@@ -528,64 +525,59 @@ TEST_F(WindowMessagesTest, EveryAppliedMoveRepaints) {
 
 TEST_F(WindowMessagesTest, MoveWithoutLeftButtonEndsTheDrag) {
     ShowFrame(360, 288, 720, 576);
-    viewState.screen = 2;
-    viewState.multi = 1;
-    CentreAt(100, 100);
+    ViewAt(2, 1, 100, 100);
     Send(WM_LBUTTONDOWN, leftButton, Point(50, 50));
     for (WPARAM keys : {WPARAM{0}, WPARAM{0x0002}, WPARAM{0xFFFE}}) {
         SCOPED_TRACE(keys);
         viewState.dragging = 1;
         EXPECT_EQ(Send(WM_MOUSEMOVE, keys, Point(70, 70)), 0);
         EXPECT_EQ(viewState.dragging, 0);
-        EXPECT_EQ(recording::Calls(), Calls{});
+        EXPECT_EQ(fake::Calls(), Calls{});
     }
     const ViewState before = viewState;
     EXPECT_EQ(Send(WM_MOUSEMOVE, leftButton, Point(90, 90)), 0);
-    EXPECT_EQ(recording::Calls(), Calls{});
+    EXPECT_EQ(fake::Calls(), Calls{});
     EXPECT_EQ(ViewFields(viewState), ViewFields(before));
 }
 
 TEST_F(WindowMessagesTest, ButtonReleaseEndsTheDragWithoutRepaint) {
     ShowFrame(360, 288, 720, 576);
-    viewState.screen = 2;
-    viewState.multi = 1;
-    CentreAt(100, 100);
+    ViewAt(2, 1, 100, 100);
     Send(WM_LBUTTONDOWN, leftButton, Point(50, 50));
     EXPECT_EQ(Send(WM_LBUTTONUP, 0, Point(50, 50)), 0);
     EXPECT_EQ(viewState.dragging, 0);
-    EXPECT_EQ(recording::Calls(), Calls{});
+    EXPECT_EQ(fake::Calls(), Calls{});
     const ViewState before = viewState;
     Send(WM_MOUSEMOVE, leftButton, Point(60, 60));
-    EXPECT_EQ(recording::Calls(), Calls{});
+    EXPECT_EQ(fake::Calls(), Calls{});
     EXPECT_EQ(ViewFields(viewState), ViewFields(before));
 }
 
 TEST_F(WindowMessagesTest, MovesInFitModeWaitAndTheWholeDistanceAppliesLater) {
     ShowFrame(360, 288, 720, 576);
-    recording::answers().clientRect = {0, 0, 641, 300};
-    viewState.multi = 2;
-    CentreAt(180, 144);
+    fake::platform().clientRect = {0, 0, 641, 300};
+    ViewAt(0, 2, 180, 144);
     Send(WM_LBUTTONDOWN, leftButton, Point(400, 50));
     Send(WM_MOUSEMOVE, leftButton, Point(408, 50));
     ASSERT_EQ(viewState.centerX, 176.0f);
 
-    Send(WM_COMMAND, 32774);  // fit
-    recording::Calls().clear();
+    Send(WM_COMMAND, ID_ZOOM_FIT);
+    fake::Calls().clear();
     const ViewState before = viewState;
     for (int x : {430, 450}) {
         EXPECT_EQ(Send(WM_MOUSEMOVE, leftButton, Point(x, x - 380)), 0);
-        EXPECT_EQ(recording::Calls(), Calls{});
+        EXPECT_EQ(fake::Calls(), Calls{});
         EXPECT_EQ(ViewFields(viewState), ViewFields(before));
     }
     viewState.multi = -4;  // an unclamped stored value counts as fit too
     Send(WM_MOUSEMOVE, leftButton, Point(455, 75));
-    EXPECT_EQ(recording::Calls(), Calls{});
+    EXPECT_EQ(fake::Calls(), Calls{});
     EXPECT_EQ(viewState.lastMouseX, 408);
     EXPECT_EQ(viewState.lastMouseY, 50);
 
     viewState.multi = 0;
-    Send(WM_COMMAND, 32776);  // x2 again, button still held
-    recording::Calls().clear();
+    Send(WM_COMMAND, ID_ZOOM_X2);  // again, button still held
+    fake::Calls().clear();
     Send(WM_MOUSEMOVE, leftButton, Point(460, 80));
     EXPECT_EQ(viewState.centerX, 150.0f);  // 176 - 52 / 2
     EXPECT_EQ(viewState.centerY, 129.0f);  // 144 - 30 / 2
@@ -607,9 +599,7 @@ class DragSequenceTest : public WindowMessagesTest,
 TEST_P(DragSequenceTest, EndsAndScalesTheDragAsTheViewChanges) {
     const DragSequenceRow& row = GetParam();
     ShowFrame(360, 288, 720, 576);
-    viewState.screen = 2;
-    viewState.multi = 2;
-    CentreAt(180, 144);
+    ViewAt(2, 2, 180, 144);
     Send(WM_LBUTTONDOWN, leftButton, Point(50, 50));
     for (const auto& [message, wParam, lParam] : row.messages) Send(message, wParam, lParam);
     EXPECT_EQ(viewState.dragging, row.dragging);
@@ -625,9 +615,9 @@ INSTANTIATE_TEST_SUITE_P(
         // Fitted, a move without the button still ends the drag: magnified
         // again, a move with the button held pans nothing.
         DragSequenceRow{"move without the button while fitted",
-                        {{WM_COMMAND, 32774, 0},
+                        {{WM_COMMAND, ID_ZOOM_FIT, 0},
                          {WM_MOUSEMOVE, 0, Point(70, 70)},
-                         {WM_COMMAND, 32776, 0},
+                         {WM_COMMAND, ID_ZOOM_X2, 0},
                          {WM_MOUSEMOVE, leftButton, Point(90, 90)}},
                         0,
                         180.0f,
@@ -643,7 +633,7 @@ INSTANTIATE_TEST_SUITE_P(
         // 10 at x2, then 8 and 4 at x4.
         DragSequenceRow{"menu command in the middle",
                         {{WM_MOUSEMOVE, leftButton, Point(60, 60)},
-                         {WM_COMMAND, 32778, 0},
+                         {WM_COMMAND, ID_ZOOM_X4, 0},
                          {WM_MOUSEMOVE, leftButton, Point(68, 64)}},
                         1,
                         173.0f,
@@ -652,9 +642,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(WindowMessagesTest, NegativeHalvesCountInTheDistance) {
     ShowFrame(360, 288, 720, 576);
-    viewState.screen = 2;
-    viewState.multi = 1;
-    CentreAt(100, 100);
+    ViewAt(2, 1, 100, 100);
     Send(WM_LBUTTONDOWN, leftButton, Point(5, 3));
     Send(WM_MOUSEMOVE, leftButton, Point(-3, -1));
     EXPECT_EQ(viewState.centerX, 108.0f);
@@ -664,7 +652,7 @@ TEST_F(WindowMessagesTest, NegativeHalvesCountInTheDistance) {
 
     // From one end of the 16-bit range to the other: 65535 pixels, not 1. No
     // video open, so the paint leaves the stored centre unclamped.
-    fakeHost.editing = 0;
+    fake::host().editing = 0;
     Send(WM_LBUTTONDOWN, leftButton, Point(32767, -32768));
     Send(WM_MOUSEMOVE, leftButton, Point(-32768, 32767));
     EXPECT_EQ(viewState.centerX, 108.0f + 65535.0f);
@@ -673,9 +661,7 @@ TEST_F(WindowMessagesTest, NegativeHalvesCountInTheDistance) {
 
 TEST_F(WindowMessagesTest, PaintKeepsADraggedCentreInsideTheFilteredPicture) {
     ShowFrame(360, 288, 720, 576);
-    viewState.screen = 2;
-    viewState.multi = 1;
-    CentreAt(10, 280);
+    ViewAt(2, 1, 10, 280);
     Send(WM_LBUTTONDOWN, leftButton, Point(100, 100));
     Send(WM_MOUSEMOVE, leftButton, Point(150, 50));
     EXPECT_EQ(viewState.centerX, 0.0f);
@@ -719,7 +705,7 @@ TEST_F(WindowMessagesTest, WheelStepsTheMagnificationOncePerMessage) {
         SCOPED_TRACE(testing::Message()
                      << "multi " << row.multi << " wParam " << std::hex << row.wParam);
         viewState.multi = row.multi;
-        recording::Calls().clear();
+        fake::Calls().clear();
         EXPECT_EQ(Send(WM_MOUSEWHEEL, row.wParam, Point(5, 5)), 0);
         EXPECT_EQ(viewState.multi, row.expected);
         EXPECT_TRUE(OnlyOneRepaint());
@@ -728,10 +714,9 @@ TEST_F(WindowMessagesTest, WheelStepsTheMagnificationOncePerMessage) {
 
 TEST_F(WindowMessagesTest, WheelKeepsTheCentreAndShowsTheNewMagnification) {
     ShowFrame(360, 288, 720, 576);
-    viewState.multi = 2;
-    CentreAt(50, 60);
+    ViewAt(0, 2, 50, 60);
     Send(WM_MOUSEWHEEL, Wheel(-120));
-    EXPECT_EQ(Title(), compareTitle + "x3");
+    EXPECT_EQ(Title(), Cp932("Pandrel - 比較 - x3"));
     EXPECT_TRUE(Drew());
     EXPECT_EQ(viewState.centerX, 50.0f);
     EXPECT_EQ(viewState.centerY, 60.0f);
@@ -740,17 +725,17 @@ TEST_F(WindowMessagesTest, WheelKeepsTheCentreAndShowsTheNewMagnification) {
 // ---- Right button ----------------------------------------------------------
 
 TEST_F(WindowMessagesTest, RightButtonReleaseCyclesSourceAndFilteredAfterCompare) {
-    const std::pair<int32_t, std::string> steps[] = {{1, sourceTitle},
-                                                     {2, filteredTitle},
-                                                     {1, sourceTitle},
-                                                     {2, filteredTitle},
-                                                     {1, sourceTitle}};
+    const std::pair<int32_t, const char*> steps[] = {{1, "Pandrel - ソース - 全体"},
+                                                     {2, "Pandrel - フィルタ後 - 全体"},
+                                                     {1, "Pandrel - ソース - 全体"},
+                                                     {2, "Pandrel - フィルタ後 - 全体"},
+                                                     {1, "Pandrel - ソース - 全体"}};
     for (const auto& step : steps) {
-        recording::Calls().clear();
+        fake::Calls().clear();
         EXPECT_EQ(Send(WM_RBUTTONUP, 0, Point(5, 5)), 0);
         EXPECT_EQ(viewState.screen, step.first);
         EXPECT_TRUE(OnlyOneRepaint());
-        EXPECT_EQ(Title(), step.second + fitTitle);
+        EXPECT_EQ(Title(), Cp932(step.second));
     }
 }
 
@@ -768,7 +753,7 @@ TEST_F(WindowMessagesTest, RightButtonPressDoesNothing) {
     ShowFrame(360, 288, 720, 576);
     const ViewState before = viewState;
     EXPECT_EQ(Send(rightButtonDown, 0x0002, Point(5, 5)), 0);
-    EXPECT_EQ(recording::Calls(), Calls{});
+    EXPECT_EQ(fake::Calls(), Calls{});
     EXPECT_EQ(ViewFields(viewState), ViewFields(before));
 }
 
@@ -790,18 +775,19 @@ const Calls allocateBuffers = {"isWindowShown(filter)", "getSystemInfo(null)",
 const Calls keepBuffers = {"isWindowShown(filter)", "getSystemInfo(null)"};
 const Calls releaseBuffers = {"isWindowShown(filter)", "VirtualFree(sourcePixels, 0, 0x8000)",
                               "VirtualFree(filteredPixels, 0, 0x8000)"};
+const Calls askOnly = {"isWindowShown(filter)"};
 const SyncRow kSyncRows[] = {
-    {"opened, shown, none yet", 1125, 1, false, 1, true, allocateBuffers},
-    {"opened, shown, buffers kept", 1125, 1, true, 1, true, keepBuffers},
-    {"opened, shown as 2", 1125, 2, false, 1, true, allocateBuffers},
-    {"opened, shown as -1", 1125, -1, true, 1, true, keepBuffers},
-    {"shown as INT32_MIN", 1134, INT32_MIN, false, 1, true, allocateBuffers},
-    {"opened, hidden, buffers kept", 1125, 0, true, 0, true, {"isWindowShown(filter)"}},
-    {"opened, hidden, none", 1125, 0, false, 0, false, {"isWindowShown(filter)"}},
-    {"shown, none yet", 1134, 1, false, 1, true, allocateBuffers},
-    {"shown, buffers kept", 1134, 1, true, 1, true, keepBuffers},
-    {"hidden, buffers released", 1134, 0, true, 0, false, releaseBuffers},
-    {"hidden, none", 1134, 0, false, 0, false, {"isWindowShown(filter)"}},
+    {"opened, shown, none yet", notifyVideoOpened, 1, false, 1, true, allocateBuffers},
+    {"opened, shown, buffers kept", notifyVideoOpened, 1, true, 1, true, keepBuffers},
+    {"opened, shown as 2", notifyVideoOpened, 2, false, 1, true, allocateBuffers},
+    {"opened, shown as -1", notifyVideoOpened, -1, true, 1, true, keepBuffers},
+    {"shown as INT32_MIN", notifyShownOrHidden, INT32_MIN, false, 1, true, allocateBuffers},
+    {"opened, hidden, buffers kept", notifyVideoOpened, 0, true, 0, true, askOnly},
+    {"opened, hidden, none", notifyVideoOpened, 0, false, 0, false, askOnly},
+    {"shown, none yet", notifyShownOrHidden, 1, false, 1, true, allocateBuffers},
+    {"shown, buffers kept", notifyShownOrHidden, 1, true, 1, true, keepBuffers},
+    {"hidden, buffers released", notifyShownOrHidden, 0, true, 0, false, releaseBuffers},
+    {"hidden, none", notifyShownOrHidden, 0, false, 0, false, askOnly},
 };
 
 void PrintTo(const SyncRow& row, std::ostream* out) { *out << row.name; }
@@ -812,15 +798,14 @@ TEST_P(BufferSyncTest, FollowsTheWindowsVisibility) {
     const SyncRow& row = GetParam();
     if (row.buffersBefore) {
         AllocateImageBuffers(filter);
-        recording::Name(frameStore.sourcePixels, "sourcePixels");
-        recording::Name(frameStore.filteredPixels, "filteredPixels");
+        fake::NameBuffers();
     }
     uint8_t* const source = frameStore.sourcePixels;
     frameStore.sourceFrameNumber = 7;
-    fakeHost.windowShown = row.shown;
-    recording::Calls().clear();
+    fake::host().windowShown = row.shown;
+    fake::Calls().clear();
     EXPECT_EQ(Send(row.message), row.result);
-    EXPECT_EQ(recording::Calls(), row.calls);
+    EXPECT_EQ(fake::Calls(), row.calls);
     EXPECT_EQ(frameStore.sourceFrameNumber, -1);
     EXPECT_EQ(frameStore.sourcePixels != nullptr, row.buffersAfter);
     EXPECT_EQ(frameStore.filteredPixels != nullptr, row.buffersAfter);
@@ -830,7 +815,7 @@ TEST_P(BufferSyncTest, FollowsTheWindowsVisibility) {
 INSTANTIATE_TEST_SUITE_P(Rows, BufferSyncTest, ::testing::ValuesIn(kSyncRows), RowName<SyncRow>);
 
 TEST_F(WindowMessagesTest, BufferSyncAnswersOneEvenWhenAllocationFails) {
-    recording::answers().failAllAllocations = true;
+    fake::platform().failAllAllocations = true;
     EXPECT_EQ(Send(notifyVideoOpened), 1);
     EXPECT_EQ(Send(notifyShownOrHidden), 1);
     EXPECT_EQ(frameStore.sourcePixels, nullptr);
@@ -839,24 +824,24 @@ TEST_F(WindowMessagesTest, BufferSyncAnswersOneEvenWhenAllocationFails) {
 
 TEST_F(WindowMessagesTest, SyncMakesTheNextFrameFetchTheSourceAgain) {
     ShowFrame(360, 288, 720, 576);
-    FrameProcInfo info = Frame(360, 288, 720, 576);
+    FrameProcInfo info = fake::Frame(360, 288, 720, 576);
     for (UINT message : {UINT{notifyVideoOpened}, UINT{notifyShownOrHidden}}) {
         SCOPED_TRACE(message);
         Send(message);
-        recording::Calls().clear();
+        fake::Calls().clear();
         ProcessFrame(filter, &info);
-        EXPECT_EQ(std::count(recording::Calls().begin(), recording::Calls().end(),
+        EXPECT_EQ(std::count(fake::Calls().begin(), fake::Calls().end(),
                              "getSourcePixels(edit, 0, sourcePixels, 0)"),
                   1);
     }
 }
 
 TEST_F(WindowMessagesTest, VideoClosedReleasesThenFillsTheBackground) {
-    fakeHost.currentFrame = 12;
+    fake::host().currentFrame = 12;
     ShowFrame(360, 288, 720, 576);
     ASSERT_EQ(frameStore.sourceFrameNumber, 12);
     EXPECT_EQ(Send(notifyVideoClosed), 0);
-    Calls& calls = recording::Calls();
+    Calls& calls = fake::Calls();
     ASSERT_GE(calls.size(), 2u);
     EXPECT_EQ(calls[0], "VirtualFree(sourcePixels, 0, 0x8000)");
     EXPECT_EQ(calls[1], "VirtualFree(filteredPixels, 0, 0x8000)");
@@ -867,30 +852,29 @@ TEST_F(WindowMessagesTest, VideoClosedReleasesThenFillsTheBackground) {
     EXPECT_EQ(frameStore.sourcePixels, nullptr);
     EXPECT_EQ(frameStore.filteredPixels, nullptr);
     EXPECT_EQ(frameStore.sourceFrameNumber, 12);
-    EXPECT_EQ(recording::LiveAllocations(), 0u);
+    EXPECT_EQ(fake::LiveBlocks(), 0u);
 }
 
 TEST_F(WindowMessagesTest, AfterReleaseNoDragStartsAlthoughAFrameWasCaptured) {
     ShowFrame(360, 288, 720, 576);
     viewState.multi = 2;
     Send(notifyVideoClosed);
-    recording::Calls().clear();
+    fake::Calls().clear();
     EXPECT_EQ(frameStore.frameCaptured, 1);
     Send(WM_LBUTTONDOWN, leftButton, Point(10, 10));
     EXPECT_EQ(viewState.dragging, 0);
-    EXPECT_EQ(recording::Calls(), Calls{});
+    EXPECT_EQ(fake::Calls(), Calls{});
 }
 
 TEST_F(WindowMessagesTest, AttachMenuLoadsSetsAndDrawsTheMenu) {
+    const std::string loadMenu = "LoadMenuA(instance, " + std::to_string(MENU_RESOURCE_ID) + ")";
     EXPECT_EQ(Send(notifyWindowCreated), 0);
-    EXPECT_EQ(recording::Calls(),
-              (Calls{"LoadMenuA(instance, 2000)", "SetMenu(window, menu)", "DrawMenuBar(window)"}));
+    EXPECT_EQ(fake::Calls(), (Calls{loadMenu, "SetMenu(window, menu)", "DrawMenuBar(window)"}));
     // A failed load is passed on untested.
-    recording::answers().menu = nullptr;
-    recording::Calls().clear();
+    fake::platform().menu = nullptr;
+    fake::Calls().clear();
     EXPECT_EQ(Send(notifyWindowCreated), 0);
-    EXPECT_EQ(recording::Calls(),
-              (Calls{"LoadMenuA(instance, 2000)", "SetMenu(window, null)", "DrawMenuBar(window)"}));
+    EXPECT_EQ(fake::Calls(), (Calls{loadMenu, "SetMenu(window, null)", "DrawMenuBar(window)"}));
     EXPECT_EQ(viewState.mainMouseDown, 0);
 }
 
@@ -901,20 +885,20 @@ TEST_F(WindowMessagesTest, PreviewMovesRepaintOnlyWhileMagnifiedAndPressed) {
     EXPECT_EQ(Send(notifyPreviewPress, 0, Point(100, 100)), 0);
     EXPECT_EQ(viewState.mainMouseDown, 1);
     EXPECT_EQ(Send(notifyPreviewMove, 0, Point(110, 100)), 0);
-    EXPECT_EQ(recording::Calls(), Calls{});
+    EXPECT_EQ(fake::Calls(), Calls{});
 
-    Send(WM_COMMAND, 32776);
-    recording::Calls().clear();
+    Send(WM_COMMAND, ID_ZOOM_X2);
+    fake::Calls().clear();
     EXPECT_EQ(Send(notifyPreviewMove, 0, Point(120, 90)), 0);
     EXPECT_TRUE(OnlyOneRepaint());
     EXPECT_EQ(viewState.centerX, 120.0f);
     EXPECT_EQ(viewState.centerY, 90.0f);
 
-    recording::Calls().clear();
+    fake::Calls().clear();
     EXPECT_EQ(Send(notifyPreviewRelease, 0, Point(130, 80)), 0);
     EXPECT_EQ(viewState.mainMouseDown, 0);
     EXPECT_EQ(Send(notifyPreviewMove, 0, Point(130, 80)), 0);
-    EXPECT_EQ(recording::Calls(), Calls{});
+    EXPECT_EQ(fake::Calls(), Calls{});
     EXPECT_EQ(viewState.centerX, 120.0f);
 }
 
@@ -936,7 +920,7 @@ TEST_F(WindowMessagesTest, PreviewPointBecomesTheClampedCentre) {
             for (const PreviewRow& row : rows) {
                 SCOPED_TRACE(testing::Message() << "x" << multi << ", " << message << " at "
                                                 << row.x << ", " << row.y);
-                recording::Calls().clear();
+                fake::Calls().clear();
                 EXPECT_EQ(Send(message, 0, Point(row.x, row.y)), 0);
                 EXPECT_TRUE(OnlyOneRepaint());
                 EXPECT_TRUE(Drew());
@@ -950,9 +934,8 @@ TEST_F(WindowMessagesTest, PreviewPointBecomesTheClampedCentre) {
 
 TEST_F(WindowMessagesTest, PreviewPointLeavesTheCentreWithoutAnOpenVideo) {
     ShowFrame(320, 240, 640, 480);
-    viewState.multi = 3;
-    CentreAt(40, 30);
-    fakeHost.editing = 0;
+    ViewAt(0, 3, 40, 30);
+    fake::host().editing = 0;
     EXPECT_EQ(Send(notifyPreviewPress, 0, Point(200, 100)), 0);
     EXPECT_TRUE(OnlyOneRepaint());
     EXPECT_FALSE(Drew());
@@ -964,28 +947,28 @@ TEST_F(WindowMessagesTest, PreviewPointLeavesTheCentreWithoutAnOpenVideo) {
 // ---- Through the host's callbacks -------------------------------------------
 
 TEST_F(WindowMessagesTest, SessionFromStartToEndStoresTheChosenView) {
-    fakeHost.settings = {{"Screen", 1}, {"Multi", 4}};
-    fakeHost.maxWidth = 720;
-    fakeHost.maxHeight = 576;
-    fakeHost.displayedPixels.assign(360 * 288 * 3, 0x44);
-    fakeHost.sourceBytes = 720 * 576 * 3;
-    recording::answers().clientRect = {0, 0, 641, 300};
+    fake::host().settings = {{"Screen", 1}, {"Multi", 4}};
+    fake::host().maxWidth = 720;
+    fake::host().maxHeight = 576;
+    fake::host().displayedPixels.assign(360 * 288 * 3, 0x44);
+    fake::host().sourceBytes = 720 * 576 * 3;
+    fake::platform().clientRect = {0, 0, 641, 300};
     const auto message = [&](UINT number, WPARAM wParam = 0, LPARAM lParam = 0) {
-        return filter->windowProc(testWindow, number, wParam, lParam, testEdit, filter);
+        return filter->windowProc(fake::window, number, wParam, lParam, fake::edit, filter);
     };
 
     EXPECT_EQ(filter->initProc(filter), 1);
     EXPECT_EQ(message(notifyWindowCreated), 0);
     EXPECT_EQ(message(notifyVideoOpened), 1);
-    FrameProcInfo info = Frame(360, 288, 720, 576);
-    recording::Calls().clear();
+    FrameProcInfo info = fake::Frame(360, 288, 720, 576);
+    fake::Calls().clear();
     EXPECT_EQ(filter->frameProc(filter, &info), 1);
-    EXPECT_EQ(Title(), sourceTitle + "x4");
+    EXPECT_EQ(Title(), Cp932("Pandrel - ソース - x4"));
     EXPECT_TRUE(Drew());
 
-    message(WM_COMMAND, 32771);
-    message(WM_COMMAND, 32776);
-    EXPECT_EQ(Title(), compareTitle + "x2");
+    message(WM_COMMAND, ID_VIEW_COMPARE);
+    message(WM_COMMAND, ID_ZOOM_X2);
+    EXPECT_EQ(Title(), Cp932("Pandrel - 比較 - x2"));
     message(notifyPreviewPress, 0, Point(180, 144));
     message(notifyPreviewRelease);
     message(WM_LBUTTONDOWN, leftButton, Point(100, 50));
@@ -993,14 +976,14 @@ TEST_F(WindowMessagesTest, SessionFromStartToEndStoresTheChosenView) {
     message(WM_LBUTTONUP, 0, Point(108, 54));
     EXPECT_EQ(viewState.centerX, 178.0f);
     EXPECT_EQ(viewState.centerY, 143.0f);
-    recording::Calls().clear();
+    fake::Calls().clear();
     message(WM_MOUSEWHEEL, Wheel(-120));
-    EXPECT_EQ(Title(), compareTitle + "x3");
+    EXPECT_EQ(Title(), Cp932("Pandrel - 比較 - x3"));
     EXPECT_TRUE(Drew());
 
     EXPECT_EQ(filter->exitProc(filter), 1);
-    EXPECT_EQ(fakeHost.settings, (std::map<std::string, int>{{"Multi", 3}, {"Screen", 0}}));
-    EXPECT_EQ(recording::LiveAllocations(), 0u);
+    EXPECT_EQ(fake::host().settings, (std::map<std::string, int>{{"Multi", 3}, {"Screen", 0}}));
+    EXPECT_EQ(fake::LiveBlocks(), 0u);
 }
 
 }  // namespace

@@ -19,6 +19,7 @@
 #include "plugin/plugin.h"
 #include "plugin/view_state.h"
 #include "tests/support/fake_system.h"
+#include "ui/menu_ids.h"
 #include "ui/window_messages.h"
 #include "view/paint_view.h"
 #include "view/pane_layout.h"
@@ -52,19 +53,6 @@ void* realloc(void* block, size_t size) noexcept {
 
 namespace {
 
-const HWND window = reinterpret_cast<HWND>(0x1000);
-const EditHandle edit = reinterpret_cast<EditHandle>(0x5000);
-
-FrameProcInfo FrameOf(int32_t width, int32_t height) {
-    FrameProcInfo info = {};
-    info.width = width;
-    info.height = height;
-    info.sourceWidth = width;
-    info.sourceHeight = height;
-    info.editHandle = edit;
-    return info;
-}
-
 // The module freshly loaded, its buffers reserved for width x height and one
 // frame of that size captured, in compare mode at magnification `multi`.
 FilterTable* LoadWithFrame(int32_t width, int32_t height, int32_t multi) {
@@ -76,10 +64,10 @@ FilterTable* LoadWithFrame(int32_t width, int32_t height, int32_t multi) {
     fake::host().maxHeight = height;
     fake::host().displayedPixels.assign(static_cast<size_t>(width) * height * 3, 0x5A);
     fake::platform().clientRect = {0, 0, 1280, 720};
-    FilterTable* filter = fake::LoadModule(window, nullptr);
+    FilterTable* filter = fake::LoadModule(fake::window, fake::instance);
     InitFilter(filter);
-    HandleWindowMessage(window, notifyVideoOpened, 0, 0, edit, filter);
-    FrameProcInfo info = FrameOf(width, height);
+    HandleWindowMessage(fake::window, notifyVideoOpened, 0, 0, fake::edit, filter);
+    FrameProcInfo info = fake::Frame(width, height, width, height);
     ProcessFrame(filter, &info);
     viewState.multi = multi;
     viewState.centerX = width / 2.0f;
@@ -104,7 +92,7 @@ private:
 // filtered picture, the headers and a paint.
 void ProcessFrameBench(benchmark::State& state, int32_t width, int32_t height) {
     FilterTable* filter = LoadWithFrame(width, height, 0);
-    FrameProcInfo info = FrameOf(width, height);
+    FrameProcInfo info = fake::Frame(width, height, width, height);
     const AllocationCount allocations;
     for (auto _ : state) {
         ProcessFrame(filter, &info);
@@ -134,7 +122,7 @@ void FrameCopyBench(benchmark::State& state, int32_t width, int32_t height) {
 void BM_PaintView(benchmark::State& state) {
     FilterTable* filter = LoadWithFrame(1920, 1080, static_cast<int32_t>(state.range(0)));
     const AllocationCount allocations;
-    for (auto _ : state) PaintView(filter, edit, nullptr);
+    for (auto _ : state) PaintView(filter, fake::edit, nullptr);
     allocations.Report(state, "allocs/paint");
     FreeImageBuffers();
 }
@@ -192,12 +180,13 @@ BENCHMARK(BM_FloatStateSwitch)->DenseRange(0, 2);
 // A drag in the window: each move shifts the centre and repaints.
 void BM_DragMove(benchmark::State& state) {
     FilterTable* filter = LoadWithFrame(1920, 1080, 2);
-    HandleWindowMessage(window, WM_LBUTTONDOWN, 0, 100 << 16 | 900, edit, filter);
+    HandleWindowMessage(fake::window, WM_LBUTTONDOWN, 0, 100 << 16 | 900, fake::edit, filter);
     LPARAM x = 900;
     const AllocationCount allocations;
     for (auto _ : state) {
         x = x == 900 ? 908 : 900;
-        HandleWindowMessage(window, WM_MOUSEMOVE, MK_LBUTTON, 100 << 16 | x, edit, filter);
+        HandleWindowMessage(fake::window, WM_MOUSEMOVE, MK_LBUTTON, 100 << 16 | x, fake::edit,
+                            filter);
     }
     allocations.Report(state, "allocs/message");
     FreeImageBuffers();
@@ -216,7 +205,7 @@ void BM_MessageMix(benchmark::State& state) {
     static const Message mix[] = {
         {WM_MOUSEWHEEL, 0xFF880000u, 0},
         {WM_MOUSEWHEEL, 0x00780000u, 0},
-        {WM_COMMAND, 32776, 0},
+        {WM_COMMAND, ID_ZOOM_X2, 0},
         {WM_RBUTTONUP, 0, 0},
         {WM_PAINT, 0, 0},
         {notifyPreviewPress, 0, 540 << 16 | 960},
@@ -229,7 +218,8 @@ void BM_MessageMix(benchmark::State& state) {
     for (auto _ : state) {
         const Message& message = mix[next];
         next = (next + 1) % (sizeof mix / sizeof *mix);
-        HandleWindowMessage(window, message.number, message.wParam, message.lParam, edit, filter);
+        HandleWindowMessage(fake::window, message.number, message.wParam, message.lParam,
+                            fake::edit, filter);
     }
     allocations.Report(state, "allocs/message");
     FreeImageBuffers();

@@ -159,12 +159,6 @@ private:
     size_t position_ = 0;
 };
 
-const HWND window = reinterpret_cast<HWND>(0x1000);
-const HINSTANCE instance = reinterpret_cast<HINSTANCE>(0x4000);
-const EditHandle edit = reinterpret_cast<EditHandle>(0x5000);
-const HDC windowDc = reinterpret_cast<HDC>(0x2000);
-const HMENU windowMenu = reinterpret_cast<HMENU>(0x3000);
-
 // Largest block the fake system grants; bigger requests fail as they may on
 // a real 32-bit system, and stay within the fuzzer's memory limit.
 constexpr size_t largestBlock = 64u << 20;
@@ -181,14 +175,11 @@ int64_t HostPictureBytes(int32_t width, int32_t height) {
 FilterTable* LoadModule() {
     fake::Reset();
     fake::watch().strict = true;
-    fake::Platform& platform = fake::platform();
-    platform.dc = windowDc;
-    platform.menu = windowMenu;
-    platform.largestBlock = largestBlock;
+    fake::platform().largestBlock = largestBlock;
     fake::Host& host = fake::host();
     host.maxWidth = 64;
     host.maxHeight = 48;
-    return fake::LoadModule(window, instance);
+    return fake::LoadModule(fake::window, fake::instance);
 }
 
 // Harness code within a module call: runs in the harness's own state,
@@ -280,13 +271,12 @@ void StepExit(Input& input, FilterTable* filter) {
 }
 
 void StepFrame(Input& input, FilterTable* filter) {
-    FrameProcInfo info = {};
-    info.width = input.Side();
-    info.height = input.Side();
+    const int32_t width = input.Side();
+    const int32_t height = input.Side();
     const bool sameSize = input.Byte() & 1;
-    info.sourceWidth = sameSize ? info.width : input.Side();
-    info.sourceHeight = sameSize ? info.height : input.Side();
-    info.editHandle = edit;
+    const int32_t sourceWidth = sameSize ? width : input.Side();
+    const int32_t sourceHeight = sameSize ? height : input.Side();
+    FrameProcInfo info = fake::Frame(width, height, sourceWidth, sourceHeight);
     fake::Host& host = fake::host();
     host.currentFrame = static_cast<int8_t>(input.Byte());
     // The displayed frame: exactly width x height x 3 bytes, so that a copy
@@ -352,8 +342,9 @@ void StepMessage(Input& input, FilterTable* filter) {
     const LPARAM lParam = static_cast<LPARAM>(input.Param());
     const ViewState before = viewState;
     const int drawingPaintsBefore = fake::platform().stretchModes;
-    const int result = CallModule(
-        input, [&] { return HandleWindowMessage(window, message, wParam, lParam, edit, filter); });
+    const int result = CallModule(input, [&] {
+        return HandleWindowMessage(fake::window, message, wParam, lParam, fake::edit, filter);
+    });
     Require(result == 0 || result == 1, "HandleWindowMessage result");
     if (message == WM_MOUSEMOVE) {
         CheckDragStep(before, lParam, fake::platform().stretchModes > drawingPaintsBefore);
@@ -410,13 +401,6 @@ void CheckInvariants(int paintsBefore, int drawingPaintsBefore) {
     }
 }
 
-// Names the buffers in the log, so that both runs print them alike.
-void NameBuffers() {
-    if (frameStore.sourcePixels != nullptr) fake::Name(frameStore.sourcePixels, "source pixels");
-    if (frameStore.filteredPixels != nullptr)
-        fake::Name(frameStore.filteredPixels, "filtered pixels");
-}
-
 void LogViewState() {
     fake::Log(
         Line("view: screen %d, x%d, center %a %a, dragging %d from %d,%d, factors %a %a, "
@@ -456,7 +440,8 @@ std::vector<std::string> RunSession(const uint8_t* data, size_t size, CallerStat
                 break;
         }
         CheckInvariants(paintsBefore, drawingPaintsBefore);
-        NameBuffers();
+        // Both runs print the buffers alike.
+        fake::NameBuffers();
         LogViewState();
     }
     ReleaseMemory();

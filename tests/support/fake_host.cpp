@@ -1,30 +1,27 @@
 #include "tests/support/fake_host.h"
 
+#include <iconv.h>
+
+#include <stdexcept>
+
 #include "capture/frame_store.h"
-#include "tests/support/recording_win32.h"
-
-FakeHost& fakeHost = fake::host();
-
-const HWND testWindow = reinterpret_cast<HWND>(0x1000);
-const HDC testDc = reinterpret_cast<HDC>(0x2000);
-const HMENU testMenu = reinterpret_cast<HMENU>(0x3000);
-const HINSTANCE testInstance = reinterpret_cast<HINSTANCE>(0x4000);
-const EditHandle testEdit = reinterpret_cast<EditHandle>(0x5000);
 
 void ModuleTest::SetUp() {
-    recording::Reset();
-    filter = fake::LoadModule(testWindow, testInstance);
+    fake::Reset();
+    fake::watch().log = true;
+    fake::watch().checked = true;
+    fake::watch().fault = [](const char* what) { ADD_FAILURE() << what; };
+    fake::ExpectCallerFloatState();
+    filter = fake::LoadModule(fake::window, fake::instance);
 
-    recording::answers().dc = testDc;
-    recording::answers().menu = testMenu;
-    recording::Name(filter, "filter");
-    recording::Name(testWindow, "window");
-    recording::Name(testDc, "dc");
-    recording::Name(testMenu, "menu");
-    recording::Name(testInstance, "instance");
-    recording::Name(testEdit, "edit");
-    recording::Name(&frameStore.sourceInfo, "sourceInfo");
-    recording::Name(&frameStore.filteredInfo, "filteredInfo");
+    fake::Name(filter, "filter");
+    fake::Name(fake::window, "window");
+    fake::Name(fake::windowDc, "dc");
+    fake::Name(fake::windowMenu, "menu");
+    fake::Name(fake::instance, "instance");
+    fake::Name(fake::edit, "edit");
+    fake::Name(&frameStore.sourceInfo, "sourceInfo");
+    fake::Name(&frameStore.filteredInfo, "filteredInfo");
 }
 
 void ModuleTest::TearDown() {
@@ -34,13 +31,18 @@ void ModuleTest::TearDown() {
     filter->instance = nullptr;
 }
 
-FrameProcInfo ModuleTest::Frame(int32_t width, int32_t height, int32_t sourceWidth,
-                                int32_t sourceHeight) const {
-    FrameProcInfo info = {};
-    info.width = width;
-    info.height = height;
-    info.sourceWidth = sourceWidth;
-    info.sourceHeight = sourceHeight;
-    info.editHandle = testEdit;
-    return info;
+std::string Cp932(const std::string& utf8) {
+    const iconv_t converter = iconv_open("CP932", "UTF-8");
+    if (converter == reinterpret_cast<iconv_t>(-1)) throw std::runtime_error("no CP932 converter");
+    std::string input = utf8;
+    std::string output(utf8.size() * 2 + 1, '\0');
+    char* in = &input[0];
+    char* out = &output[0];
+    size_t inLeft = input.size();
+    size_t outLeft = output.size();
+    const size_t converted = iconv(converter, &in, &inLeft, &out, &outLeft);
+    iconv_close(converter);
+    if (converted == static_cast<size_t>(-1)) throw std::runtime_error("not convertible: " + utf8);
+    output.resize(output.size() - outLeft);
+    return output;
 }

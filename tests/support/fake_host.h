@@ -1,37 +1,29 @@
-// The host of the native tests: the fake host, whose service slots answer what
-// the test sets and log their calls with the platform's, so that one sequence
-// shows platform and host calls in order.
+// The fixture of the native tests: each starts from a freshly loaded module
+// bound to a fresh fake host and platform, which log every call out in order,
+// with its arguments, as one line of text. Every call out must be made in the
+// test's own floating-point state, and every argument, record, text and blit
+// read must pass the fake platform's checks; a call that does not fails the
+// test with the check's message.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <map>
 #include <string>
-#include <vector>
 
 #include "plugin/host_interface.h"
 #include "tests/support/fake_system.h"
 
-using FakeHost = fake::Host;
-
-extern FakeHost& fakeHost;
-
-// Handles the tests see in the log under these names.
-extern const HWND testWindow;         // "window"
-extern const HDC testDc;              // "dc"
-extern const HMENU testMenu;          // "menu"
-extern const HINSTANCE testInstance;  // "instance"
-extern const EditHandle testEdit;     // "edit"
-
-// Every test starts from a freshly loaded module bound to a fresh fake host.
+// The log prints the handles as "window", "dc", "menu", "instance" and
+// "edit", the filter table as "filter" and the picture headers as
+// "sourceInfo" and "filteredInfo".
 class ModuleTest : public ::testing::Test {
 protected:
     void SetUp() override;
     void TearDown() override;
 
-    // Fills a frame record as the host passes it to ProcessFrame.
-    FrameProcInfo Frame(int32_t width, int32_t height, int32_t sourceWidth,
-                        int32_t sourceHeight) const;
-
     FilterTable* filter = nullptr;
 };
+
+// `utf8` converted to code page 932 (Shift_JIS), the encoding of every text the
+// module hands to the platform and the host.
+std::string Cp932(const std::string& utf8);

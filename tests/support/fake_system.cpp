@@ -17,6 +17,12 @@
 
 namespace fake {
 
+const HWND window = reinterpret_cast<HWND>(0x1000);
+const HDC windowDc = reinterpret_cast<HDC>(0x2000);
+const HMENU windowMenu = reinterpret_cast<HMENU>(0x3000);
+const HINSTANCE instance = reinterpret_cast<HINSTANCE>(0x4000);
+const EditHandle edit = reinterpret_cast<EditHandle>(0x5000);
+
 const FloatRegisters ownFloatState = ReadFloatRegisters();
 
 namespace {
@@ -285,6 +291,16 @@ FilterTable* LoadModule(HWND window, HINSTANCE instance) {
     return filter;
 }
 
+FrameProcInfo Frame(int32_t width, int32_t height, int32_t sourceWidth, int32_t sourceHeight) {
+    FrameProcInfo info = {};
+    info.width = width;
+    info.height = height;
+    info.sourceWidth = sourceWidth;
+    info.sourceHeight = sourceHeight;
+    info.editHandle = edit;
+    return info;
+}
+
 bool Require(bool condition, const char* what) {
     if (condition) return true;
     if (watchState.fault != nullptr) {
@@ -299,6 +315,11 @@ std::vector<std::string>& Calls() { return calls; }
 std::vector<MENUITEMINFO98A>& MenuItemRecords() { return menuItemRecords; }
 void Name(const void* pointer, const std::string& name) { names[pointer] = name; }
 void Log(const std::string& line) { calls.push_back(line); }
+
+void NameBuffers() {
+    Name(frameStore.sourcePixels, "sourcePixels");
+    Name(frameStore.filteredPixels, "filteredPixels");
+}
 
 std::string Format(const void* pointer) {
     if (pointer == nullptr) return "null";

@@ -3,7 +3,7 @@
 // calls. They answer from the records below and keep the module's memory
 // blocks; each harness chooses how closely to watch:
 // - the caller's floating-point state, required at every call out;
-// - a log line per call (the recording layer of the tests);
+// - a log line per call (the tests);
 // - checks of the arguments, records and texts the module hands over and of
 //   every byte the platform would read for them (every test and the fuzzer);
 // - strictly, the host's frame protocol as well (the fuzzer's host).
@@ -23,10 +23,17 @@
 
 namespace fake {
 
+// The handles of the module's window and of the video being edited.
+extern const HWND window;
+extern const HINSTANCE instance;
+extern const EditHandle edit;
+extern const HDC windowDc;
+extern const HMENU windowMenu;
+
 struct Platform {
     RECT clientRect = {0, 0, 320, 106};
-    HMENU menu = nullptr;  // what GetMenu and LoadMenuA return
-    HDC dc = nullptr;      // what GetDC returns
+    HMENU menu = windowMenu;  // what GetMenu and LoadMenuA return
+    HDC dc = windowDc;        // what GetDC returns
     // Bit 0 fails the next VirtualAlloc, bit 1 the one after, and so on.
     uint32_t failingAllocations = 0;
     bool failAllAllocations = false;
@@ -72,9 +79,9 @@ HostServices& services();
 void Reset();
 
 // Requires the calling thread's present floating-point state at every call
-// out from now on. The fakes themselves then run in ownFloatState, the
-// thread's state as the program started, and give the module back the state
-// they found.
+// out from now on; a harness that changes the state calls this after. The
+// fakes themselves then run in ownFloatState, the thread's state as the
+// program started, and give the module back the state they found.
 void ExpectCallerFloatState();
 extern const FloatRegisters ownFloatState;
 
@@ -96,6 +103,9 @@ private:
 // Binds a freshly loaded module to the fake host and the given handles.
 FilterTable* LoadModule(HWND window, HINSTANCE instance);
 
+// A frame record as the host passes it to ProcessFrame, for `edit`.
+FrameProcInfo Frame(int32_t width, int32_t height, int32_t sourceWidth, int32_t sourceHeight);
+
 // Reports `what` to the watch's fault handler unless `condition` holds, and
 // gives `condition`; without a handler a failed check aborts.
 bool Require(bool condition, const char* what);
@@ -106,6 +116,8 @@ void Name(const void* pointer, const std::string& name);
 std::string Format(const void* pointer);
 void Log(const std::string& line);
 std::string Line(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// Prints the module's two image buffers as "sourcePixels" and "filteredPixels".
+void NameBuffers();
 
 // The record of every SetMenuItemInfoA call, as far as its Windows 98 form
 // reaches, in call order (kept while logging).

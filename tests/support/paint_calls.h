@@ -1,50 +1,35 @@
 // Expected log lines of a paint, for comparing whole call sequences with
-// recording::Calls(). The device context prints as "dc", the window as
-// "window" and the menu as "menu" (the ModuleTest names).
+// fake::Calls(). The device context prints as "dc", the window as "window"
+// and the menu as "menu" (the ModuleTest names) unless given.
 #pragma once
 
-#include <iconv.h>
-
-#include <initializer_list>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "capture/frame_store.h"
-#include "tests/support/recording_win32.h"
+#include "tests/support/fake_host.h"
+#include "tests/support/worked_layouts.h"
+#include "ui/menu_ids.h"
 #include "win32/platform.h"
 
 namespace paint_calls {
 
 using Calls = std::vector<std::string>;
 
-// `utf8` converted to code page 932 (Shift_JIS), the encoding of every text the
-// module hands to the platform.
-inline std::string Cp932(const std::string& utf8) {
-    const iconv_t converter = iconv_open("CP932", "UTF-8");
-    if (converter == reinterpret_cast<iconv_t>(-1)) throw std::runtime_error("no CP932 converter");
-    std::string input = utf8;
-    std::string output(utf8.size() * 2 + 1, '\0');
-    char* in = &input[0];
-    char* out = &output[0];
-    size_t inLeft = input.size();
-    size_t outLeft = output.size();
-    const size_t converted = iconv(converter, &in, &inLeft, &out, &outLeft);
-    iconv_close(converter);
-    if (converted == static_cast<size_t>(-1)) throw std::runtime_error("not convertible: " + utf8);
-    output.resize(output.size() - outLeft);
-    return output;
-}
-
-// Prints the two image buffers as "sourcePixels" and "filteredPixels".
-inline void NameBuffers() {
-    recording::Name(frameStore.sourcePixels, "sourcePixels");
-    recording::Name(frameStore.filteredPixels, "filteredPixels");
-}
-
 inline std::string Rect(const RECT& rect) {
     return "{" + std::to_string(rect.left) + "," + std::to_string(rect.top) + "," +
            std::to_string(rect.right) + "," + std::to_string(rect.bottom) + "}";
+}
+
+// The line of a check mark's SetMenuItemInfoA call.
+inline std::string MenuCheck(UINT id, bool checked, const std::string& menu = "menu") {
+    return "SetMenuItemInfoA(" + menu + ", " + std::to_string(id) +
+           ", 0, {cbSize=" + std::to_string(sizeof(MENUITEMINFO98A)) +
+           ", fMask=1, fState=" + (checked ? "8" : "0") + "})";
+}
+
+// The line of the SetWindowTextA call that sets the title given in UTF-8.
+inline std::string TitleLine(const std::string& utf8Title) {
+    return "SetWindowTextA(window, \"" + Cp932(utf8Title) + "\")";
 }
 
 // What every paint does before it decides whether to draw: the menu's check
@@ -53,36 +38,44 @@ inline std::string Rect(const RECT& rect) {
 inline Calls Opening(int screen, int multi, const std::string& utf8Title,
                      const std::string& menu = "menu") {
     Calls calls = {"GetMenu(window)"};
-    const auto item = [&](int id, bool checked) {
-        calls.push_back("SetMenuItemInfoA(" + menu + ", " + std::to_string(id) +
-                        ", 0, {cbSize=" + std::to_string(sizeof(MENUITEMINFO98A)) +
-                        ", fMask=1, fState=" + (checked ? "8" : "0") + "})");
-    };
-    for (int id = 32771; id <= 32773; ++id) item(id, screen == id - 32771);
-    for (int id = 32774; id <= 32784; ++id) item(id, multi == id - 32774);
-    calls.push_back("SetWindowTextA(window, \"" + Cp932(utf8Title) + "\")");
+    for (UINT id = ID_VIEW_COMPARE; id <= ID_VIEW_FILTERED; ++id)
+        calls.push_back(MenuCheck(id, screen == static_cast<int>(id - ID_VIEW_COMPARE), menu));
+    for (UINT id = ID_ZOOM_FIT; id <= ID_ZOOM_X10; ++id)
+        calls.push_back(MenuCheck(id, multi == static_cast<int>(id - ID_ZOOM_FIT), menu));
+    calls.push_back(TitleLine(utf8Title));
     calls.push_back("GetClientRect(window)");
     calls.push_back("GetDC(window)");
     calls.push_back("isEditing(edit)");
     return calls;
 }
 
-inline std::string Fill(const RECT& rect) { return "FillRect(dc, " + Rect(rect) + ", 11)"; }
-
-// StretchDIBits with a layout's eight numbers, the named buffer and header.
-inline std::string Blit(std::initializer_list<int> layout, const std::string& pixels,
-                        const std::string& info) {
-    std::string line = "StretchDIBits(dc";
-    for (const int value : layout) line += ", " + std::to_string(value);
-    return line + ", " + pixels + ", " + info + ", 0, 0xCC0020)";
+inline std::string Fill(const RECT& rect, const std::string& dc = "dc") {
+    return "FillRect(" + dc + ", " + Rect(rect) + ", 11)";
 }
 
-inline std::string SourceBlit(std::initializer_list<int> layout) {
-    return Blit(layout, "sourcePixels", "sourceInfo");
+// What a drawing paint of `worked` does after SetStretchBltMode, the divider
+// aside: each pane shown, source first, filled where its layout leaves part
+// of it uncovered, then blitted with its layout.
+inline Calls Drawing(const WorkedLayout& worked, const std::string& dc = "dc") {
+    Calls calls;
+    const auto draw = [&](const WorkedPane& pane, const std::string& pixels,
+                          const std::string& info) {
+        if (!pane.shown) return;
+        const PaneLayout& layout = pane.layout;
+        if (layout.fillPane) calls.push_back(Fill(pane.pane, dc));
+        std::string blit = "StretchDIBits(" + dc;
+        for (const int32_t value : {layout.xDest, layout.yDest, layout.destWidth, layout.destHeight,
+                                    layout.xSrc, layout.ySrc, layout.srcWidth, layout.srcHeight})
+            blit += ", " + std::to_string(value);
+        calls.push_back(blit + ", " + pixels + ", " + info + ", 0, 0xCC0020)");
+    };
+    draw(worked.source, "sourcePixels", "sourceInfo");
+    draw(worked.filtered, "filteredPixels", "filteredInfo");
+    return calls;
 }
 
-inline std::string FilteredBlit(std::initializer_list<int> layout) {
-    return Blit(layout, "filteredPixels", "filteredInfo");
+inline Calls Drawing(const std::string& workedLayout, const std::string& dc = "dc") {
+    return Drawing(WorkedLayoutNamed(workedLayout), dc);
 }
 
 const char stretchMode[] = "SetStretchBltMode(dc, 3)";

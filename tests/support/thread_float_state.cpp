@@ -40,13 +40,13 @@ void PrintTo(const FloatRegisters& registers, std::ostream* out) {
 
 void PrintTo(const ThreadFloatState& state, std::ostream* out) { *out << state.name; }
 
-std::string Identifier(const char* name) {
+std::string Identifier(const std::string& name) {
     std::string identifier;
     bool wordStart = true;
-    for (const char* c = name; *c != '\0'; ++c) {
-        const unsigned char letter = static_cast<unsigned char>(*c);
+    for (const char c : name) {
+        const unsigned char letter = static_cast<unsigned char>(c);
         if (std::isalnum(letter)) {
-            identifier += wordStart ? static_cast<char>(std::toupper(letter)) : *c;
+            identifier += wordStart ? static_cast<char>(std::toupper(letter)) : c;
         }
         wordStart = !std::isalnum(letter);
     }

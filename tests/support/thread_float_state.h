@@ -29,7 +29,7 @@ void PrintTo(const FloatRegisters& registers, std::ostream* out);
 void PrintTo(const ThreadFloatState& state, std::ostream* out);
 
 // The words of `name` capitalised and joined, as a test's name takes them.
-std::string Identifier(const char* name);
+std::string Identifier(const std::string& name);
 
 // Names a parameterized test after its row's `name`.
 template <typename Row>
