@@ -170,16 +170,6 @@ bool LoadFrames(const Options& options) {
     return true;
 }
 
-BITMAPINFO BitmapInfo(int width, int height) {
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    return info;
-}
-
 std::vector<uint8_t> BitmapRows(const Picture& picture) {
     if (static_cast<uint64_t>(picture.rowBytes) == PaddedRowBytes(picture.width)) {
         return picture.pixels;

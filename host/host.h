@@ -48,8 +48,6 @@ void PrintUsage(FILE* out);
 // frames.cpp: the frames the options ask for, into host.frames; false, with
 // the reason on stderr, when they cannot be had.
 bool LoadFrames(const Options& options);
-// The header of a 24-bit bottom-up bitmap of this size.
-BITMAPINFO BitmapInfo(int width, int height);
 // The picture's rows padded to 4 bytes, as a bitmap holds them.
 std::vector<uint8_t> BitmapRows(const Picture& picture);
 // Writes a 24-bit bitmap from bottom-up rows padded to 4 bytes, as a bitmap

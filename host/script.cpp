@@ -7,6 +7,7 @@
 #include <initializer_list>
 #include <sstream>
 
+#include "host/bitmap_info.h"
 #include "host/host.h"
 #include "ui/menu_ids.h"
 

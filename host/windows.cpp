@@ -1,5 +1,6 @@
 // The stand-in host's two windows: the plug-in's, whose messages go to the
 // module, and the host's preview of the filtered frame.
+#include "host/bitmap_info.h"
 #include "host/host.h"
 
 namespace {

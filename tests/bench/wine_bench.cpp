@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "host/bitmap_info.h"
 #include "host/wire_services.h"
 #include "plugin/host_interface.h"
 #include "ui/menu_ids.h"
@@ -106,13 +107,7 @@ double TimeModuleDrag(FilterTable* filter, HWND window, int moves) {
 // gives (it follows the pointer at half speed at x2); and, unless `title` is
 // null, the window title set as each paint sets it.
 double TimeBareBlits(HWND window, int moves, const char* title) {
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = frameWidth;
-    info.bmiHeader.biHeight = frameHeight;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    info.bmiHeader.biCompression = BI_RGB;
+    const BITMAPINFO info = BitmapInfo(frameWidth, frameHeight);
     const int ySrc = frameHeight - viewHeight - (frameHeight / 2 - viewHeight / 2);
     const double start = Seconds();
     for (int i = 1; i <= moves; ++i) {
