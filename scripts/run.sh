@@ -14,6 +14,7 @@ set -euo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
 source "$repo/scripts/machine.sh"
 source "$repo/scripts/pictures.sh"
+source "$repo/scripts/screenshot_names.sh"
 
 if (($# != 0 && $# != 2)); then
     echo "usage: bash scripts/run.sh [SOURCE FILTERED]  (two pictures, PNG, JPEG, BMP...)" >&2
@@ -113,31 +114,31 @@ captures=$work/captures
 mkdir -p "$captures"
 cat >"$captures/views.txt" <<EOF
 activate
-capture-window 1-compare-fit.bmp
+capture-window ${screenshot_names[1]}.bmp
 menu x3
 preview-press 110 120
 preview-release 110 120
-capture-window 2-compare-x3-preview-press.bmp
-capture-menu 2 3-compare-x3-menu-magnification-open.bmp
+capture-window ${screenshot_names[2]}.bmp
+capture-menu 2 ${screenshot_names[3]}.bmp
 menu source
 menu x6
 drag 200 60 100 40
-capture-window 4-source-x6-dragged.bmp
+capture-window ${screenshot_names[4]}.bmp
 rclick 10 10
 menu x2
 $next_frame
-capture-window 5-filtered-x2${next_frame:+-next-frame}.bmp
-capture-menu 1 6-filtered-x2-menu-view-open.bmp
+capture-window ${screenshot_names[5]}${next_frame:+-next-frame}.bmp
+capture-menu 1 ${screenshot_names[6]}.bmp
 resize 640 300
 menu compare
 menu fit
-capture-window 7-compare-fit-640x300.bmp
+capture-window ${screenshot_names[7]}.bmp
 EOF
-cat >"$captures/sizes.txt" <<'EOF'
+cat >"$captures/sizes.txt" <<EOF
 activate
 menu x2
 preview-press 60 60
-capture-window 8-compare-x2-filtered-at-half-size.bmp
+capture-window ${screenshot_names[8]}.bmp
 EOF
 sizes='"$WINELOADER" "$1" --settings sizes.ini --filtered-size 160x120 --script sizes.txt "$2"'
 if ((${#pictures[@]})); then

@@ -9,11 +9,12 @@
 # Sets up the machine first (ImageMagick).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/screenshot_names.sh
 
 # docs/ name | build/screenshots/ name
 copies=(
-    "compare-x3-menu-magnification.png|3-compare-x3-menu-magnification-open.png"
-    "compare-fit.png|7-compare-fit-640x300.png"
+    "compare-x3-menu-magnification.png|${screenshot_names[3]}.png"
+    "compare-fit.png|${screenshot_names[7]}.png"
 )
 
 check=

@@ -23,6 +23,7 @@ What Windows may draw otherwise than Wine, and how the checks allow for it:
   its extent overlaps (expected.samples), as any nearest-neighbour shrink may.
 """
 
+import collections
 import copy
 import os
 import re
@@ -89,17 +90,25 @@ class Results:
             print(f"FAIL {name}: {detail}")
 
 
-class Run:
-    """One start of the host: its options, and a script that the checkpoints
-    and the actions build up while the expected view is tracked alongside."""
+Checkpoint = collections.namedtuple("Checkpoint", "label name view saved buffer_steps checks")
 
-    def __init__(self, name, options, pictures=None, settings=None):
-        self.name, self.options, self.pictures = name, options, pictures
-        self.settings = settings
+
+class Run:
+    """One start of the host and all that is checked of it: its options (its pictures among
+    them), the settings it starts with and must store, and a script that the actions and the
+    checkpoints build up while the expected view is tracked alongside from `view`. `buffers`:
+    the pictures as the module's buffers hold them (expected.ModuleBuffers), from the start."""
+
+    def __init__(self, name, options=(), settings=None, start_settings=None, stored=None,
+                 timeout=120, buffers=False, **view):
+        self.name, self.options, self.timeout = name, options, timeout
+        self.settings, self.start_settings, self.stored = settings or name, start_settings, stored
+        self.pictures = {kind: options[options.index(f"--{kind}") + 1]
+                         for kind in ("source", "filtered") if f"--{kind}" in options} or None
         self.script, self.checkpoints = [], []
-        self.buffer_steps = None  # None: the pictures are shown as they are
+        self.buffer_steps = [("reserve", 1920, 1088), ("capture", True)] if buffers else None
         self.view = {"screen": 0, "multi": 0, "cx": 0.0, "cy": 0.0, "open": True,
-                     "client": (320, 106)}
+                     "client": (320, 106), **view}
 
     def act(self, actions, **changes):
         self.script.append(actions)
@@ -133,61 +142,87 @@ class Run:
             last = point
         return self
 
-    def model_buffers(self, max_width=1920, max_height=1088):
-        """Shows the pictures as the module's buffers hold them (see
-        expected.ModuleBuffers): reserved at the start, then captured."""
-        self.buffer_steps = [("reserve", max_width, max_height), ("capture", True)]
-        return self
-
     def reopen(self, max_width, max_height):
         """Closes the video, changes the host's largest size, opens it again."""
         self.act(f"close; max-size {max_width} {max_height}; open")
         self.buffer_steps += [("release",), ("reserve", max_width, max_height), ("capture", True)]
         return self
 
-    def checkpoint(self, label, pictures=None):
+    def checkpoint(self, label, saved=None, checks=()):
+        """Captures and reports here, where the view is as tracked; `saved` names the frames saved
+        for it (save-frames; else the run's pictures), `checks` check more of what it shows."""
         name = f"{self.name}-{len(self.checkpoints)}"
         self.script.append(f"capture {name}.bmp; report {name}.txt")
         steps = self.buffer_steps and list(self.buffer_steps)
-        self.checkpoints.append((label, name, copy.deepcopy(self.view), pictures, steps))
+        self.checkpoints.append(Checkpoint(label, name, copy.deepcopy(self.view), saved, steps, checks))
         return self
 
+    def host_options(self, directory):
+        """The options for the host, the pictures written into `directory`."""
+        options = []
+        for option in self.options:
+            if isinstance(option, expected.Picture):
+                path = os.path.join(directory, f"picture{len(options)}.bmp")
+                expected.write_bmp(path, option)
+                option = path
+            options.append(option)
+        if FP_STATE:
+            options += ["--fp-state", FP_STATE]
+        return options
 
-def run_host(run, host, module, work, results):
+    def shown_pictures(self, checkpoint, directory):
+        """The pictures the module must show at `checkpoint` (OSError, ValueError: unreadable)."""
+        pictures = self.pictures
+        if checkpoint.saved:
+            pictures = {kind: expected.read_bmp(os.path.join(directory, f"{checkpoint.saved}-{kind}.bmp"))
+                        for kind in ("source", "filtered")}
+        if checkpoint.buffer_steps:
+            pictures = expected.shown_pictures(checkpoint.buffer_steps, pictures,
+                                               "--packed-rows" in self.options)
+        return pictures
+
+
+def check_run(run, host, module, work, results):
+    """Runs the host on the run's script and makes all the run's checks."""
+    ini = os.path.join(work, run.settings + ".ini")
+    if run.start_settings:
+        with open(ini, "w") as f:
+            f.write(run.start_settings)
+    failure = failures.Folder(run, ini)
+    directory = run_host(run, host, module, work, ini, results)
+    for checkpoint in run.checkpoints:
+        try:
+            pictures = run.shown_pictures(checkpoint, directory)
+        except (OSError, ValueError) as error:
+            results.check(f"{run.name}: {checkpoint.label}: frames saved", False, str(error))
+            continue
+        outcome = check_checkpoint(run, directory, checkpoint, pictures, results)
+        failure.checkpoint(directory, checkpoint, outcome, results)
+        if outcome:
+            for check in checkpoint.checks:
+                check(*outcome, results)
+    if run.stored:
+        got = read_ini(ini)
+        results.check(f"{run.name}: settings stored at the end", got == run.stored,
+                      f"{got} != {run.stored}")
+    failure.finish(directory, host, results)
+
+
+def run_host(run, host, module, work, ini, results):
     directory = os.path.join(work, run.name)
     os.makedirs(directory, exist_ok=True)
     with open(os.path.join(directory, "script.txt"), "w") as f:
         f.write("\n".join(a.strip() for line in run.script for a in line.split(";")) + "\n")
-    ini = settings_path(run, work)
-    options = host_options(run, directory)
+    options = run.host_options(directory)
     command = [*LAUNCHER, host, "--settings", ini, *options, "--script", "script.txt", module]
     try:
-        timeout = 120 + (SOAK_STEPS // 50 if run.name == "soak" else 0)
-        process = subprocess.run(command, cwd=directory, capture_output=True, timeout=timeout)
+        process = subprocess.run(command, cwd=directory, capture_output=True, timeout=run.timeout)
         ok, detail = process.returncode == 0, (f"exit {process.returncode}: stderr "
                                                f"{process.stderr[-500:]}, stdout {process.stdout[-500:]}")
     except subprocess.TimeoutExpired:
         ok, detail = False, "timed out"
     results.check(f"{run.name}: the host runs the script and exits cleanly", ok, detail)
-    return directory, ini
-
-
-def settings_path(run, work):
-    return os.path.join(work, (run.settings or run.name) + ".ini")
-
-
-def host_options(run, directory):
-    """The run's options for the host, its pictures written into `directory`."""
-    options = []
-    for option in run.options:
-        if isinstance(option, expected.Picture):
-            path = os.path.join(directory, f"picture{len(options)}.bmp")
-            expected.write_bmp(path, option)
-            option = path
-        options.append(option)
-    if FP_STATE:
-        options += ["--fp-state", FP_STATE]
-    return options
+    return directory
 
 
 def read_report(path):
@@ -209,7 +244,8 @@ def read_ini(path):
     return dict(line.split("=", 1) for line in lines if "=" in line)
 
 
-def check_checkpoint(run, directory, label, name, view, pictures, results):
+def check_checkpoint(run, directory, checkpoint, pictures, results):
+    label, name, view = checkpoint.label, checkpoint.name, checkpoint.view
     prefix = f"{run.name}: {label}"
     try:
         report = read_report(os.path.join(directory, name + ".txt"))
@@ -244,8 +280,9 @@ def check_checkpoint(run, directory, label, name, view, pictures, results):
     return actual, background, blits
 
 
-def check_checker(actual, background, blits, results):
-    """The comparison must notice a pane one pixel off and a wrong picture."""
+def check_comparison(actual, background, blits, results):
+    """The comparison must notice a pane one pixel off and a wrong picture, and
+    pass the expected picture that a failing checkpoint leaves."""
     def moved(index, dx, dy):
         changed = list(blits)
         (xd, yd, dw, dh), src, picture = changed[index]
@@ -260,25 +297,20 @@ def check_checker(actual, background, blits, results):
                            ("filtered picture in the source pane", wrong)]:
         bad = expected.mismatches(actual, background, variant)
         results.check(f"checker: rejects the {label}", len(bad) > 0, "no pixel differs")
-
-
-def check_failure_picture(actual, background, blits, results):
-    """The expected picture that a failing checkpoint leaves must pass the comparison."""
     picture = failures.expected_picture(actual.width, actual.height, background, blits)
     bad = expected.mismatches(picture, background, blits)
     results.check("failure pictures: the expected picture passes the comparison", not bad,
                   f"{len(bad)} pixels differ, first at {bad[:5]}")
 
 
-def build_runs(work):
-    noise = {n: expected.noise_picture(w, h, n) for n, (w, h) in
-             {1: (320, 240), 2: (320, 240), 3: (320, 240), 4: (160, 120),
-              5: (240, 180), 6: (28, 40)}.items()}
-    same_size = {"source": noise[1], "filtered": noise[2]}
-    views = Run("views", ["--source", noise[1], "--filtered", noise[2]], same_size)
+def view_runs():
+    """Views, magnifications and drags, with a filtered picture of the source's size, then half."""
+    views = Run("views", ["--source", expected.noise_picture(320, 240, 1),
+                          "--filtered", expected.noise_picture(320, 240, 2)])
     views.checkpoint("compare, fit")
     views.act("menu x2", multi=2).checkpoint("compare, x2")
-    views.preview_press(200, 150).checkpoint("compare, x2, preview press at (200, 150)")
+    views.preview_press(200, 150).checkpoint("compare, x2, preview press at (200, 150)",
+                                             checks=(check_comparison,))
     views.drag(100, 50, 80, 40).checkpoint("drag in the source pane")
     views.drag(250, 50, 270, 62).checkpoint("drag in the filtered pane")
     views.act("menu source", screen=1).checkpoint("source alone, x2")
@@ -294,33 +326,38 @@ def build_runs(work):
     views.act("close", open=False).checkpoint("no video open")
     views.act("open", open=True).checkpoint("video opened again")
 
-    sizes = Run("sizes", ["--source", noise[3], "--filtered", noise[4]],
-                {"source": noise[3], "filtered": noise[4]})
+    sizes = Run("sizes", ["--source", expected.noise_picture(320, 240, 3),
+                          "--filtered", expected.noise_picture(160, 120, 4)])
     sizes.checkpoint("source 320x240, filtered 160x120, compare, fit")
     sizes.act("menu x2", multi=2).preview_press(80, 60).checkpoint("x2, preview press at (80, 60)")
     sizes.drag(60, 50, 100, 70).checkpoint("drag in the source pane, twice the pixels")
     sizes.drag(200, 50, 220, 60).checkpoint("drag in the filtered pane")
+    return [views, sizes]
 
-    # A host whose yes is INT32_MIN, not 1: the frames are captured and drawn,
-    # the menu's commands are dropped (they act only on exactly 1), and the
-    # wheel magnifies. 320 x 240 beside 320 x 180 makes the source pane's
-    # factors 1 across and 4/3 down, so a diagonal drag there moves the centre
-    # by other amounts across and down.
-    unequal = {"source": noise[1], "filtered": expected.noise_picture(320, 180, 7)}
-    nonzero_yes = Run("nonzero-yes", ["--yes", "-2147483648", "--source", unequal["source"],
-                                      "--filtered", unequal["filtered"]], unequal)
+
+def nonzero_yes_run():
+    """A host whose yes is INT32_MIN, not 1: the frames are captured and drawn,
+    the menu's commands are dropped (they act only on exactly 1), and the
+    wheel magnifies. 320 x 240 beside 320 x 180 makes the source pane's
+    factors 1 across and 4/3 down, so a diagonal drag there moves the centre
+    by other amounts across and down."""
+    nonzero_yes = Run("nonzero-yes", ["--yes", "-2147483648",
+                                      "--source", expected.noise_picture(320, 240, 1),
+                                      "--filtered", expected.noise_picture(320, 180, 7)])
     nonzero_yes.checkpoint("yes as INT32_MIN: compare, fit")
     nonzero_yes.act("menu x3; menu source").checkpoint("menu commands dropped")
     nonzero_yes.act("wheel -120; wheel -120", multi=2).preview_press(160, 90)
     nonzero_yes.drag(60, 30, 100, 70).checkpoint("x2, diagonal drag in the source pane")
-    nonzero_yes.drag(200, 30, 230, 60).checkpoint("x2, diagonal drag in the filtered pane")
+    return nonzero_yes.drag(200, 30, 230, 60).checkpoint("x2, diagonal drag in the filtered pane")
 
-    # Views on rounding edges: each lands on another pixel if that piece of the
-    # module's arithmetic ran in the caller's state (the hostile pass: 24-bit
-    # precision, rounding toward zero). 320 / 240 and 240 / 180 make the
-    # source pane's factor 4/3, which no float or double holds exactly.
-    edges = Run("edges", ["--source", noise[1], "--filtered", noise[5]],
-                {"source": noise[1], "filtered": noise[5]})
+
+def rounding_runs():
+    """Views on rounding edges: each lands on another pixel if that piece of the
+    module's arithmetic ran in the caller's state (the hostile pass: 24-bit
+    precision, rounding toward zero). 320 / 240 and 240 / 180 make the
+    source pane's factor 4/3, which no float or double holds exactly."""
+    edges = Run("edges", ["--source", expected.noise_picture(320, 240, 1),
+                          "--filtered", expected.noise_picture(240, 180, 5)])
     # Fit: 240 * (320 / 240) is 320 in doubles, 319.99998 truncated to 24 bits.
     edges.act("resize 700 240", client=(700, 240)).checkpoint("fit, panes 240 high: 320 wide")
     # Drag factor: 92 / 2 / f32(4/3) makes the centre 96 - 34.5 = 61.5 exactly;
@@ -339,44 +376,49 @@ def build_runs(work):
     # Precision: 90 * (28 / 40) is 63 in reals, 62.99... in doubles; computed
     # with the x87's 64-bit precision it reaches 63 and the picture one more
     # column.
-    precision = Run("precision", ["--source", noise[6], "--filtered", noise[6]],
-                    {"source": noise[6], "filtered": noise[6]})
+    picture = expected.noise_picture(28, 40, 6)
+    precision = Run("precision", ["--source", picture, "--filtered", picture])
     precision.act("resize 200 90; menu source", client=(200, 90), screen=1)
     precision.checkpoint("source alone, fit, 28x40 into 200x90: 62 columns")
+    return [edges, precision]
 
+
+def frames_run():
     frames = Run("frames", ["--filtered-size", "160x120"])
     frames.act("save-frames f0").checkpoint("embedded frames, frame 0", "f0")
-    frames.act("menu x1; next; save-frames f1", multi=1).checkpoint("next frame, x1", "f1")
+    return frames.act("menu x1; next; save-frames f1", multi=1).checkpoint("next frame, x1", "f1")
 
-    first = Run("settings-first", [], settings="settings")
+
+def settings_runs():
+    """The view that one start stores is the next start's; values out of range are clamped."""
+    first = Run("settings-first", settings="settings", stored={"Screen": "1", "Multi": "3"})
     first.act("save-frames s; menu source; menu x3", screen=1, multi=3)
     first.checkpoint("view set to source, x3", "s")
-    second = Run("settings-second", [], settings="settings")
-    second.view.update(screen=1, multi=3)
+    second = Run("settings-second", settings="settings", screen=1, multi=3)
     second.act("save-frames s").checkpoint("next start: source, x3", "s")
-    with open(os.path.join(work, "clamped.ini"), "w") as f:
-        f.write("[Pandrel]\nScreen=7\nMulti=-3\n")
-    clamped = Run("settings-clamped", [], settings="clamped")
-    clamped.view.update(screen=2, multi=0)
+    clamped = Run("settings-clamped", settings="clamped", stored={"Screen": "2", "Multi": "0"},
+                  start_settings="[Pandrel]\nScreen=7\nMulti=-3\n", screen=2, multi=0)
     clamped.act("save-frames s").checkpoint("stored Screen=7, Multi=-3", "s")
+    return [first, second, clamped]
 
-    # Odd widths, 641 and 854 pixels (rows of 1923 and 2562 bytes), in both of
-    # the host's row layouts. The module copies width * height * 3 bytes and
-    # the blit reads rows padded to 4 bytes: with padded rows the filtered
-    # picture's top row misses its last 480 * 2 bytes; with packed rows each
-    # row starts a little earlier than the blit takes it to.
-    odd = {"source": expected.noise_picture(641, 361, 7),
-           "filtered": expected.noise_picture(854, 480, 8)}
-    odd_runs = []
+
+def buffer_runs():
+    """What the module's buffers hold. Odd widths, 641 and 854 pixels (rows of
+    1923 and 2562 bytes), in both of the host's row layouts. The module copies
+    width * height * 3 bytes and the blit reads rows padded to 4 bytes: with
+    padded rows the filtered picture's top row misses its last 480 * 2 bytes;
+    with packed rows each row starts a little earlier than the blit takes it to."""
+    source, filtered = expected.noise_picture(641, 361, 7), expected.noise_picture(854, 480, 8)
+    runs = []
     for name, layout in [("padded-rows", []), ("packed-rows", ["--packed-rows"])]:
-        run = Run(name, ["--source", odd["source"], "--filtered", odd["filtered"], *layout], odd)
+        run = Run(name, ["--source", source, "--filtered", filtered, *layout], buffers=True)
         # The frames as the host saves them, read back from its own layout.
-        run.model_buffers().act("resize 640 300; save-frames o", client=(640, 300))
+        run.act("resize 640 300; save-frames o", client=(640, 300))
         run.checkpoint("compare, fit", "o")
         run.act("menu filtered; menu x1", screen=2, multi=1).preview_press(854, 0)
         run.checkpoint("filtered alone, x1, top right corner", "o")
         run.act("menu source", screen=1).checkpoint("source alone, x1, top right corner", "o")
-        odd_runs.append(run)
+        runs.append(run)
 
     # The host's largest size shrinks and grows between close and open:
     # to the source's size (its padded rows fill the buffers exactly), below
@@ -384,8 +426,8 @@ def build_runs(work):
     # and not captured, while the filtered picture's header still fits a
     # fresh, zero buffer), and back. Generated frames 854 and 2 pixels wide:
     # the filtered copy of 40 rows misses 80 bytes, its top 10 rows.
-    largest = Run("max-size", ["--source-size", "854x480", "--filtered-size", "2x40"])
-    largest.model_buffers().act("resize 320 240; save-frames m", client=(320, 240))
+    largest = Run("max-size", ["--source-size", "854x480", "--filtered-size", "2x40"], buffers=True)
+    largest.act("resize 320 240; save-frames m", client=(320, 240))
     largest.checkpoint("largest size 1920x1088", "m")
     largest.reopen(854, 480).checkpoint("largest size 854x480, the source's", "m")
     largest.reopen(320, 240).act("menu fit").checkpoint("largest size 320x240", "m")
@@ -396,18 +438,21 @@ def build_runs(work):
     largest.checkpoint("largest size 320x240, x1 on the bottom rows", "m")
     largest.act("resize 320 240; menu fit", client=(320, 240), multi=0)
     largest.reopen(1920, 1088).checkpoint("largest size 1920x1088 again", "m")
+    return [*runs, largest]
 
-    soak = Run("soak", ["--filtered-size", "160x120", "--frames", "5"])
+
+def soak_run():
+    soak = Run("soak", ["--filtered-size", "160x120", "--frames", "5"],
+               stored={"Screen": "0", "Multi": "0"}, timeout=120 + SOAK_STEPS // 50)
     soak.act(f"random {SOAK_STEPS} 7; show; open; resize 320 106; menu source; menu x3; "
              "menu compare; menu fit; save-frames s", screen=0, multi=0)
-    soak.checkpoint(f"after {SOAK_STEPS} random messages, compare, fit", "s")
-    runs = [views, sizes, nonzero_yes, edges, precision, frames, *odd_runs, largest, first, second, clamped,
-            soak]
-    return select_runs(runs)
+    return soak.checkpoint(f"after {SOAK_STEPS} random messages, compare, fit", "s")
 
 
-def select_runs(runs):
+def selected_runs():
     """The runs that E2E_ONLY names, or all; a name that is no run stops the suite."""
+    runs = [*view_runs(), nonzero_yes_run(), *rounding_runs(), frames_run(), *buffer_runs(),
+            *settings_runs(), soak_run()]
     names = [run.name for run in runs]
     unknown = [name for name in ONLY if name not in names]
     if unknown:
@@ -419,35 +464,9 @@ def main():
     host, module, work = (os.path.abspath(a) for a in sys.argv[1:4])
     os.makedirs(work, exist_ok=True)
     results = Results()
-    runs = build_runs(work)
+    runs = selected_runs()
     for run in runs:
-        failure = failures.Folder(run, settings_path(run, work))
-        directory, ini = run_host(run, host, module, work, results)
-        for label, name, view, pictures, steps in run.checkpoints:
-            if isinstance(pictures, str):
-                try:
-                    pictures = {kind: expected.read_bmp(
-                        os.path.join(directory, f"{pictures}-{kind}.bmp"))
-                        for kind in ("source", "filtered")}
-                except (OSError, ValueError) as error:
-                    results.check(f"{run.name}: {label}: frames saved", False, str(error))
-                    continue
-            pictures = pictures or run.pictures
-            if steps:
-                pictures = expected.shown_pictures(steps, pictures, "--packed-rows" in run.options)
-            outcome = check_checkpoint(run, directory, label, name, view, pictures, results)
-            failure.checkpoint(directory, label, name, outcome, results)
-            if run.name == "views" and name == "views-2" and outcome:
-                check_checker(*outcome, results)
-                check_failure_picture(*outcome, results)
-        stored = {"settings-first": {"Screen": "1", "Multi": "3"},
-                  "settings-clamped": {"Screen": "2", "Multi": "0"},
-                  "soak": {"Screen": "0", "Multi": "0"}}.get(run.name)
-        if stored:
-            got = read_ini(ini)
-            results.check(f"{run.name}: settings stored at the end", got == stored,
-                          f"{got} != {stored}")
-        failure.finish(directory, host_options, host, results)
+        check_run(run, host, module, work, results)
     print(f"\ne2e: {len(runs)} runs, {results.passed} checks passed, {len(results.failed)} failed")
     return 1 if results.failed or not results.passed else 0
 

@@ -78,14 +78,14 @@ class Folder:
     def failed_checks(self, results, prefix):
         return [name for name in results.failed if name.startswith(prefix)]
 
-    def checkpoint(self, directory, label, name, outcome, results):
+    def checkpoint(self, directory, checkpoint, outcome, results):
         """Keeps the report and the pictures of a checkpoint that failed."""
-        if not self.failed_checks(results, f"{self.run.name}: {label}:"):
+        if not self.failed_checks(results, f"{self.run.name}: {checkpoint.label}:"):
             return
-        self.checkpoints.append(name)
-        folder = os.path.join(self.path, name)
+        self.checkpoints.append(checkpoint.name)
+        folder = os.path.join(self.path, checkpoint.name)
         os.makedirs(folder)
-        report = os.path.join(directory, name + ".txt")
+        report = os.path.join(directory, checkpoint.name + ".txt")
         if os.path.exists(report):
             shutil.copyfile(report, os.path.join(folder, "report.txt"))
         if outcome:
@@ -96,7 +96,7 @@ class Folder:
             write_png(os.path.join(folder, "diff.png"), difference_picture(
                 actual, expected.mismatches(actual, background, blits)))
 
-    def finish(self, directory, host_options, host, results):
+    def finish(self, directory, host, results):
         """Removes the folder of a run that passed; otherwise adds the script,
         the pictures and replay.sh, and says where they are."""
         failed = self.failed_checks(results, f"{self.run.name}:")
@@ -109,7 +109,7 @@ class Folder:
         build = os.path.basename(os.path.dirname(os.path.dirname(host)))
         settings = os.path.join(relative, "settings.ini")
         options = [os.path.relpath(option, REPOSITORY) if os.path.isabs(option) else option
-                   for option in host_options(self.run, self.path)]
+                   for option in self.run.host_options(self.path)]
         command = ["bash", "scripts/host.sh", "--fresh", "--build", build, "--settings", settings,
                    *options, "--script", os.path.join(relative, "script.txt")]
         start = (f"cp {relative}/settings-at-start.ini {settings}"

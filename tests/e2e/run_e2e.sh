@@ -42,7 +42,7 @@ cleanup() {
 trap cleanup EXIT
 
 # A name in E2E_ONLY that is no run stops the suite here, before Wine starts.
-(cd tests/e2e && /usr/bin/python3 -c 'import sys, e2e; e2e.build_runs(sys.argv[1])' "$work")
+(cd tests/e2e && /usr/bin/python3 -c 'import e2e; e2e.selected_runs()')
 
 # The suite once in the host's own floating-point state, or once in each state
 # of E2E_FP_STATE, each in its own folder.
