@@ -6,7 +6,7 @@
 #
 # The options are the stand-in host's (docs/stand-in-host.md); the module comes
 # last by itself. With a display the host runs there, interactively unless a
-# script is given. With none it needs --script or --actions, and runs on a
+# script is given. With none it needs --script, --actions or --help, and runs on a
 # virtual display where nothing could close its windows. The host runs in
 # build/host/: the captures, reports and frames that its actions name go
 # there, and so do its settings, pandrel-host.ini, unless --settings names
@@ -48,6 +48,11 @@ while (($#)); do
             [[ $1 == --script ]] && scripted=1
             options+=("$1" "$path")
             shift 2
+            ;;
+        --help)  # prints the options and the actions, and opens no window
+            scripted=1
+            options+=("$1")
+            shift
             ;;
         --actions)
             scripted=1

@@ -38,8 +38,8 @@ import tempfile
 import time
 
 REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-SOURCE_DIRS = open(os.path.join(REPO, "cmake", "module_folders.txt"),
-                   encoding="utf-8").read().split()
+with open(os.path.join(REPO, "cmake", "module_folders.txt"), encoding="utf-8") as folders:
+    SOURCE_DIRS = folders.read().split()
 SUITES = ("native", "native32")
 # A suite that takes a second alone can take far longer on a shared, loaded
 # machine: a mutant times out after 5 times the unchanged suite's time, and
