@@ -349,6 +349,17 @@ bool MouseOnPreview(Arguments& arguments, UINT message, WPARAM keys) {
     return true;
 }
 
+void HidePluginWindow() { ShowPluginWindow(false); }
+void ShowPluginWindowAgain() { ShowPluginWindow(true); }
+void ActivatePluginWindow() { SetForegroundWindow(PluginWindow()); }
+
+// An action that takes no arguments.
+template <void (*act)()>
+bool WithoutArguments(Arguments&, std::string*) {
+    act();
+    return true;
+}
+
 // The script's actions. Each takes its arguments and answers false when they
 // are missing or malformed; an action that cannot be carried out says why in
 // `error`.
@@ -407,31 +418,11 @@ const Verb verbs[] = {
      }},
     {"preview-release", "X Y", "the left button released on the preview (1145)",
      [](Arguments& arguments, std::string*) { return MouseOnPreview(arguments, WM_LBUTTONUP, 0); }},
-    {"next", "", "show the next frame",
-     [](Arguments&, std::string*) {
-         NextFrame();
-         return true;
-     }},
-    {"hide", "", "hide the plug-in's window (1134)",
-     [](Arguments&, std::string*) {
-         ShowPluginWindow(false);
-         return true;
-     }},
-    {"show", "", "show the plug-in's window (1134)",
-     [](Arguments&, std::string*) {
-         ShowPluginWindow(true);
-         return true;
-     }},
-    {"close", "", "close the video (1126)",
-     [](Arguments&, std::string*) {
-         CloseVideo();
-         return true;
-     }},
-    {"open", "", "open the video again (1125)",
-     [](Arguments&, std::string*) {
-         OpenVideo();
-         return true;
-     }},
+    {"next", "", "show the next frame", WithoutArguments<NextFrame>},
+    {"hide", "", "hide the plug-in's window (1134)", WithoutArguments<HidePluginWindow>},
+    {"show", "", "show the plug-in's window (1134)", WithoutArguments<ShowPluginWindowAgain>},
+    {"close", "", "close the video (1126)", WithoutArguments<CloseVideo>},
+    {"open", "", "open the video again (1125)", WithoutArguments<OpenVideo>},
     {"max-size", "W H", "report W x H as the largest image size from now on",
      [](Arguments& arguments, std::string*) {
          int width, height;
@@ -460,10 +451,7 @@ const Verb verbs[] = {
          return CaptureInto(path, Capture(path.c_str()), error);
      }},
     {"activate", "", "make the plug-in's window the active one",
-     [](Arguments&, std::string*) {
-         SetForegroundWindow(PluginWindow());
-         return true;
-     }},
+     WithoutArguments<ActivatePluginWindow>},
     {"capture-window", "FILE.bmp", "the plug-in's whole window, frame and menu bar included",
      [](Arguments& arguments, std::string* error) {
          std::string path;
