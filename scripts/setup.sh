@@ -26,6 +26,21 @@ packages=(
     python3-pefile imagemagick zip unzip yamllint
 )
 
+# A mirror part-way through a sync serves index files of the wrong size: try
+# three times, then go on with the lists that did arrive; the installation
+# says whether they were enough. Once a run is enough.
+update_package_lists() {
+    local try
+    [[ -v lists_updated ]] && return 0
+    lists_updated=1
+    for try in 1 2 3; do
+        apt-get update -qq >>"$log" 2>&1 && return 0
+        echo "setup: updating the package lists failed (try $try of 3)" | tee -a "$log"
+        sleep $((try * 10))
+    done
+    echo "setup: going on with the package lists that arrived" | tee -a "$log"
+}
+
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 
 # Installs those of the given packages that are missing; updates the package
@@ -45,8 +60,9 @@ install_missing() {
     fi
     echo "setup: installing what the build and the stand-in host need (once, a few minutes):" \
         "${missing[*]}" | tee -a "$log"
-    if ! { apt-get update -qq && { ((${#missing[@]} == 0)) ||
-        DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" "${excluded[@]}"; }; } \
+    update_package_lists
+    if ! { ((${#missing[@]} == 0)) ||
+        DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" "${excluded[@]}"; } \
         >>"$log" 2>&1; then
         cat "$log"
         echo "setup: the installation failed; its log is $log" >&2
