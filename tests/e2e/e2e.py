@@ -44,13 +44,14 @@ MENU = [
 
 MODE_TEXT = ["比較", "ソース", "フィルタ後"]
 
-# E2E_SOAK_STEPS sets the length of the random soak; E2E_ONLY (names separated
+# E2E_SOAK_STEPS sets the length of the random soak (the long one is
+# tests/e2e/soak.sh); E2E_ONLY (names separated
 # by spaces) runs only those runs. E2E_FP_STATE ("CONTROL,MXCSR[,X87FLAGS]")
 # makes the host call the module in that floating-point state throughout
 # instead of its own. Every report must show that each call gave the state
 # back, the module's platform calls checked too, and that every blit read
 # inside committed memory.
-SOAK_STEPS = int(os.environ.get("E2E_SOAK_STEPS", "100000"))
+SOAK_STEPS = int(os.environ.get("E2E_SOAK_STEPS", "5000"))
 ONLY = os.environ.get("E2E_ONLY", "").split()
 FP_STATE = os.environ.get("E2E_FP_STATE", "")
 # How a Windows program starts: by the build's Wine loader, or on Windows by itself.

@@ -42,7 +42,7 @@ cleanup() {
 trap cleanup EXIT
 
 # A name in E2E_ONLY that is no run stops the suite here, before Wine starts.
-(cd tests/e2e && /usr/bin/python3 -c 'import e2e; e2e.selected_runs()')
+soak_steps=$(cd tests/e2e && /usr/bin/python3 -c 'import e2e; e2e.selected_runs(); print(e2e.SOAK_STEPS)')
 
 # The suite once in the host's own floating-point state, or once in each state
 # of E2E_FP_STATE, each in its own folder.
@@ -55,7 +55,7 @@ read -ra states <<<"${E2E_FP_STATE:-}"
 # stays: once the last program has gone it shuts down, and a host started
 # during that waits about 10 s. The suite ends with its count line, or with
 # the reason it could not run.
-seconds=$((240 + ${#states[@]} * (60 + ${E2E_SOAK_STEPS:-100000} / 50)))
+seconds=$((240 + ${#states[@]} * (60 + soak_steps / 50)))
 status=0
 timeout "$seconds" "${virtual_display[@]}" bash -c '
     source scripts/wine_prefix.sh && prepare_wine_prefix && leave_windows_unmanaged || exit 1

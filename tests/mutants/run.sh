@@ -3,12 +3,12 @@
 # for its own reason. In a scratch copy of the working tree it applies one
 # fault at a time (tests/mutants/mutants.py), rebuilds, and runs the stages
 # named for it: the 64-bit suite (native), the 32-bit suite (native32), the
-# sanitizer suite, the end-to-end suite of the shipped module in a hostile
-# floating-point state; for a patched-in instruction, the PE check. A stage
-# counts as catching a mutant only when it fails and prints what the mutant
-# names (a failed test, a FAIL line, a fault message); a crash counts only for
-# a memory mutant, a timeout never; a mutant that does not build is reported
-# as such. Prints a table; exits nonzero unless every stage caught every
+# sanitizer suite, each one process per test program; the end-to-end suite's
+# hostile pass on the shipped module (tests/e2e/calling_states.sh); for a
+# patched-in instruction, the PE check. A stage counts as catching a mutant
+# only when it fails and prints what the mutant names (a failed test, a FAIL
+# line, a fault message); a crash counts only for a memory mutant, a timeout
+# never; a mutant that does not build is reported as such. Prints a table; exits nonzero unless every stage caught every
 # mutant named for it and the unchanged tree passes them all.
 # MUTANTS=REGEX runs only the mutants whose name matches.
 # Needs scripts/setup.sh. Takes about 30 minutes on two cores, by the load.
@@ -20,9 +20,6 @@ source "$(dirname "$0")/../../scripts/machine.sh"
 main() {
     cd "$(dirname "$0")/../.."
     source tests/e2e/calling_states.sh
-    # The runs whose pictures tell the switch's faults, in every hostile
-    # state, and those that serve padded and shrinking pictures.
-    e2e_runs="edges precision padded-rows max-size nonzero-yes"
     runs_32bit=0
     machine_runs_32bit && runs_32bit=1
 
@@ -59,8 +56,8 @@ main() {
         local stage=$1 log=$scratch/$1.log
         case $stage in
             e2e)
-                E2E_BUILD=build/win32 E2E_FP_STATE="${hostile_states[*]}" \
-                    E2E_ONLY="$e2e_runs" timeout 900 bash tests/e2e/run_e2e.sh >"$log" 2>&1
+                env "${hostile_environment[@]}" E2E_BUILD=build/win32 \
+                    timeout 900 bash tests/e2e/run_e2e.sh >"$log" 2>&1
                 ;;
             *) timeout "$suite_timeout" ctest --preset "$stage" --output-on-failure >"$log" 2>&1 ;;
         esac
