@@ -6,9 +6,9 @@
 README must be code page 932 (Shift_JIS) with Windows line ends (CR LF), no
 tab, and no line wider than 79 columns (a double-byte character takes two),
 so that it fits an 80-column window. A line of dashes divides it into its
-Japanese and its English part; each part must hold the sections of SECTIONS,
-in that order. A menu label is a text followed by its access key in
-brackets, as the menu shows it: 比較(C). Each label that the readme quotes
+Japanese and its English part; each part must hold the sections that this
+file's SECTIONS names, in that order. A menu label is a text followed by its
+access key in brackets, as the menu shows it: 比較(C). Each label that the readme quotes
 must be one of the module's menu, as ui/menu.rc gives it, and each part must
 quote every one of them; "A～B" (Japanese) or "A to B" (English), with A and
 B labels, quotes A, B and the items between them. Prints what it checked;
@@ -102,32 +102,35 @@ def label_faults(language, part, first_line, labels):
 
 
 def check(data, labels):
-    """The faults of the readme's bytes, and what was checked."""
+    """The faults of the readme's bytes."""
     faults, text = layout_faults(data)
     if text is None:
-        return faults, "nothing else"
+        return faults
     lines = [line.rstrip("\r") for line in text.split("\n")]
     dividers = [number for number, line in enumerate(lines) if re.fullmatch(r"-{10,}", line)]
     if len(dividers) != 1:
         return faults + [f"{len(dividers)} lines of dashes, not one between the Japanese and the "
-                         f"English part"], "its layout"
-    parts = {"Japanese": (1, lines[:dividers[0]]), "English": (dividers[0] + 2, lines[dividers[0] + 1:])}
+                         f"English part"]
+    parts = {"Japanese": (1, lines[:dividers[0]]),
+             "English": (dividers[0] + 2, lines[dividers[0] + 1:])}
     for language, (first_line, part) in parts.items():
         faults += section_faults(language, part)
         faults += label_faults(language, "\n".join(part), first_line, labels)
-    return faults, (f"code page 932, CR LF, at most {MAX_COLUMNS} columns; in Japanese and in "
-                    f"English {len(SECTIONS['Japanese'])} sections and the {len(labels)} menu "
-                    f"labels of ui/menu.rc")
+    return faults
 
 
 def main():
     if len(sys.argv) != 2:
         sys.exit(__doc__)
     path = sys.argv[1]
-    faults, checked = check(open(path, "rb").read(), menu_labels())
-    print(f"readme: {path}: " + (checked if not faults else f"{len(faults)} faults"))
+    labels = menu_labels()
+    faults = check(open(path, "rb").read(), labels)
     for fault in faults:
         print(f"FAIL {path}: {fault}")
+    print(f"readme: {path}: " + (f"faults: {len(faults)}" if faults else
+                                 f"code page 932, CR LF, at most {MAX_COLUMNS} columns; in Japanese "
+                                 f"and in English {len(SECTIONS['Japanese'])} sections and the "
+                                 f"{len(labels)} menu labels of ui/menu.rc"))
     return 1 if faults else 0
 
 
