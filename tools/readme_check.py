@@ -8,11 +8,11 @@ tab, and no line wider than 79 columns (a double-byte character takes two),
 so that it fits an 80-column window. A line of dashes divides it into its
 Japanese and its English part; each part must hold the sections that this
 file's SECTIONS names, in that order. A menu label is a text followed by its
-access key in brackets, as the menu shows it: 比較(C). Each label that the readme quotes
-must be one of the module's menu, as ui/menu.rc gives it, and each part must
-quote every one of them; "A～B" (Japanese) or "A to B" (English), with A and
-B labels, quotes A, B and the items between them. Prints what it checked;
-exits 1, naming each fault, otherwise.
+access key in brackets, as the menu shows it: 比較(C). Each label that the
+readme quotes must be one of the module's menu, as ui/menu.rc gives it, and
+each part must quote every one of them; "A～B" (Japanese) or "A to B"
+(English), with A and B labels, quotes A, B and the items between them.
+Prints what it checked; exits 1, naming each fault, otherwise.
 """
 import os
 import re
