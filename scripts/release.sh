@@ -4,10 +4,10 @@
 # Pandrel-VERSION/ holding the 32-bit
 # Pandrel.auf, the users' readme (Japanese and English) and the licence, both
 # texts in Shift_JIS with Windows line ends, the readme carrying the module's
-# SHA-256. The archive's bytes depend only on its contents; its own SHA-256
-# goes beside it, in build/release/Pandrel-VERSION.zip.sha256. The zip's
-# name, its readme and its module must all carry VERSION's versions
-# (tools/version_check.py).
+# SHA-256 and checked as it ships (tools/readme_check.py). The archive's bytes
+# depend only on its contents; its own SHA-256 goes beside it, in
+# build/release/Pandrel-VERSION.zip.sha256. The zip's name, its readme and its
+# module must all carry VERSION's versions (tools/version_check.py).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -29,6 +29,7 @@ sha256=$(sha256sum build/win32/Pandrel.auf | cut -d' ' -f1)
 windows_text() { sed -e 's/$/\r/' "$1" | iconv -f UTF-8 -t CP932; }
 sed -e "s/@SHA256@/$sha256/; s/@VERSION@/$version/g; s/@FILE_VERSION@/$file_version/g" release/readme.txt | windows_text /dev/stdin >"$staging/readme.txt"
 grep -q "$sha256" "$staging/readme.txt"
+/usr/bin/python3 tools/readme_check.py "$staging/readme.txt"
 windows_text LICENSE >"$staging/LICENSE.txt"
 touch -d '2000-01-01 00:00:00 UTC' "$staging"/*
 (cd build/release && TZ=UTC zip -q -X -D "$(basename "$archive")" "$folder/Pandrel.auf" \
