@@ -40,7 +40,7 @@ skipped=0
 failures=()
 summary=()
 # Records one line of the closing summary: NAME RESULT SECONDS.
-record() { summary+=("$(printf '%-72s %-7s %4d s' "$1" "$2" "$3")"); }
+record() { summary+=("$(printf '%-88s %-7s %4d s' "$1" "$2" "$3")"); }
 
 stage() {
     local name=$1 start=$SECONDS result=passed

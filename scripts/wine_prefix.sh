@@ -27,15 +27,12 @@ wine_failed() {
 # that stays up for ${1:-60} seconds without clients, so that successive
 # starts are quick. Fails with Wine's words if Wine cannot start.
 #
-# Wine draws the caption buttons and the menus' check marks and arrows with its
-# own Marlett font, which this Wine does not load from its data directory (the
-# caption buttons would read "0 1 r"): the prefix gets Wine's own fonts in its
-# Fonts folder, where a Windows installation has them (before the prefix is
-# set up, which keeps them). A program that crashes ends at once with a
-# backtrace on stderr instead of waiting in the crash dialog.
+# Setting a prefix up takes Wine about 13 s; copying one takes one. So the
+# first call sets up a pristine prefix for this loader, Wine version and
+# script in build/wine-prefixes/, and every call copies it.
 prepare_wine_prefix() {
-    local fonts=/usr/share/wine/fonts log=$WINEPREFIX/boot.log
-    mkdir -p "$WINEPREFIX/drive_c/windows/Fonts" || return 1
+    local log=$WINEPREFIX/boot.log
+    mkdir -p "$WINEPREFIX" || return 1
     if [[ ! -x $WINELOADER ]]; then
         echo "Wine's loader $WINELOADER is not installed: wine32's runs only where the kernel" \
             "runs 32-bit programs, and bash scripts/setup.sh installs it there" >&2
@@ -43,12 +40,45 @@ prepare_wine_prefix() {
     fi
     # A loader that cannot start at all says so in English.
     (LC_ALL=C && "$WINELOADER" --version) >"$log" 2>&1 || { wine_failed "$log"; return 1; }
-    if [[ -d $fonts ]]; then ln -sf "$fonts"/* "$WINEPREFIX/drive_c/windows/Fonts/"; fi
+    local key
+    key=$(cat "$log" "$wine_prefix_script" | sha256sum | cut -c1-16)
+    local pristine=$wine_prefixes/$(basename "$WINELOADER")-$key
+    [[ -f $pristine/boot.log ]] || set_up_pristine_prefix "$pristine" || return 1
+    cp -a "$pristine/." "$WINEPREFIX/" && cat "$pristine/boot.log" >>"$log" || return 1
     wineserver -p "${1:-60}" >>"$log" 2>&1 || { wine_failed "$log"; return 1; }
+}
+
+# Sets up the prefix PRISTINE, its server stopped (which saves the registry),
+# replacing those of the same loader set up for another Wine or script. The
+# folder appears only once complete.
+#
+# Wine draws the caption buttons and the menus' check marks and arrows with its
+# own Marlett font, which this Wine does not load from its data directory (the
+# caption buttons would read "0 1 r"): the prefix gets Wine's own fonts in its
+# Fonts folder, where a Windows installation has them (before the prefix is
+# set up, which keeps them). A program that crashes ends at once with a
+# backtrace on stderr instead of waiting in the crash dialog.
+set_up_pristine_prefix() {
+    local fonts=/usr/share/wine/fonts partial
+    mkdir -p "$wine_prefixes" && partial=$(mktemp -d "$1.XXXXXX") || return 1
+    local log=$partial/boot.log
+    mkdir -p "$partial/drive_c/windows/Fonts" || return 1
+    if [[ -d $fonts ]]; then ln -sf "$fonts"/* "$partial/drive_c/windows/Fonts/"; fi
     # Under wine64 alone, wineboot's complaint about the 32-bit programs it
     # cannot set up is expected.
-    { "$WINELOADER" wineboot -i && "$WINELOADER" reg add 'HKCU\Software\Wine\WineDbg' \
-        /v ShowCrashDialog /t REG_DWORD /d 0 /f; } >>"$log" 2>&1 || { wine_failed "$log"; return 1; }
+    if ! (export WINEPREFIX=$partial && wineserver -p 0 && "$WINELOADER" wineboot -i &&
+        "$WINELOADER" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD \
+            /d 0 /f && { wineserver -k; true; }) >"$log" 2>&1; then
+        wine_failed "$log"
+        rm -rf "$partial"
+        return 1
+    fi
+    # Another run may have set up the same meanwhile: either copy is as good.
+    mv -T "$partial" "$1" 2>/dev/null || rm -rf "$partial"
+    local other
+    for other in "${1%-*}"-*; do
+        [[ $other == "$1" || $other == "$1".* ]] || rm -rf "$other"
+    done
 }
 
 # On a virtual display with no window manager, Wine would wait for one at
@@ -69,6 +99,7 @@ stand_in_build() {
 virtual_display=(xvfb-run -a -s "-screen 0 1280x1024x24")
 
 wine_prefix_script=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/wine_prefix.sh
+wine_prefixes=$(dirname "$(dirname "$wine_prefix_script")")/build/wine-prefixes
 
 # Runs COMMAND [ARGS] in Wine's environment with the fresh prefix $WINEPREFIX
 # prepared first: on the display when there is one; otherwise on a virtual
