@@ -55,39 +55,38 @@ inline void LoadFloatRegisters(const FloatRegisters&) {}
 
 #endif
 
-// The bits of the state that a callee must give back. The 32-bit calling
-// convention keeps them all. Under the x64 convention the exception flags are
-// volatile: any function may change them, the platform's included (64-bit
-// Wine clears the x87 flags and raises the MXCSR's precision flag in calls
-// the module makes), so only the control bits count there.
-constexpr FloatRegisters allFloatBits = {0xFFFF, 0x3F, 0xFFFF};
-#if defined(__x86_64__)
-constexpr FloatRegisters calleeKeptFloatBits = {0xFFFF, 0x00, 0xFFC0};
-#else
-constexpr FloatRegisters calleeKeptFloatBits = allFloatBits;
-#endif
-
-// Watches that the thread is in the caller's state wherever the module hands
-// control out: at every call it makes and on every return to its caller.
+// What the module must keep, in either build: wherever it hands control out
+// (a call to the host or the platform, a return to its caller), the thread
+// holds the caller's x87 control word and MXCSR controls, and the exception
+// flags that the caller or the latest callee left: the module's own
+// arithmetic raises none and clears none. The flags that a callee leaves are
+// the callee's: 64-bit Wine clears the x87 flags and raises the MXCSR's
+// precision flag in calls the module makes, and WOW64's 64-bit code may raise
+// MXCSR flags between a call and the callback it triggers.
 struct FloatStateCheck {
     FloatRegisters expected = {};
-    FloatRegisters keptBits = allFloatBits;
     int checks = 0;
     int changes = 0;
     char lastChange[160] = "";  // the latest change, described
 };
 
-// Counts one check at `where`. When a kept bit differs from the expected
-// state, counts a change, describes it in lastChange and returns false.
+constexpr uint32_t mxcsrFlags = 0x3F;
+
+// The flags found now are those that a callee left: the checks that follow
+// expect them.
+inline void TakeCalleeFlags(FloatStateCheck& check) {
+    const FloatRegisters found = ReadFloatRegisters();
+    check.expected.x87Flags = found.x87Flags;
+    check.expected.mxcsr = (check.expected.mxcsr & ~mxcsrFlags) | (found.mxcsr & mxcsrFlags);
+}
+
+// Counts one check at `where`. When the state differs from the expected one,
+// counts a change, describes it in lastChange and returns false.
 inline bool CheckFloatState(FloatStateCheck& check, const char* where) {
     ++check.checks;
     const FloatRegisters found = ReadFloatRegisters();
-    const FloatRegisters& kept = check.keptBits;
+    if (found == check.expected) return true;
     const FloatRegisters& expected = check.expected;
-    if (((found.x87Control ^ expected.x87Control) & kept.x87Control) == 0 &&
-        ((found.x87Flags ^ expected.x87Flags) & kept.x87Flags) == 0 &&
-        ((found.mxcsr ^ expected.mxcsr) & kept.mxcsr) == 0)
-        return true;
     ++check.changes;
     snprintf(check.lastChange, sizeof check.lastChange,
              "floating-point state changed (%s): x87 control 0x%04x flags 0x%02x, MXCSR 0x%04x "

@@ -107,6 +107,11 @@ void EnterModuleCall(const char* callback);
 void LeaveModuleCall(const char* callback);
 void CheckServiceState(const char* service);
 void CheckPlatformCallState(const char* function);
+void CallOutReturned();  // the flags found now are the service's or the platform's
+// Calls CallOutReturned when a service or platform call of the module returns.
+struct CallOutReturn {
+    ~CallOutReturn() { CallOutReturned(); }
+};
 bool FloatStateKept();
 std::string FloatStateReport();
 

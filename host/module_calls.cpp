@@ -2,7 +2,8 @@
 // floating-point state, its own or, with --fp-state, a chosen one, as a host
 // that changed its x87 control word, flags or MXCSR would, and checks that
 // the module gives it back: after every callback, in every service the module
-// calls and at every platform call it makes (module_imports.cpp).
+// calls and at every platform call it makes (module_imports.cpp). The flags
+// that a service or a platform call leaves are its own (FloatStateCheck).
 #include <stdio.h>
 
 #include "checking/float_registers.h"
@@ -11,7 +12,7 @@
 namespace {
 
 bool chosenState = false;  // --fp-state: the calls are made in check.expected
-FloatStateCheck check = {{}, calleeKeptFloatBits};  // expects the state each call is made in
+FloatStateCheck check;     // expects the state each call is made in
 FloatRegisters hostState;  // the host's own, put back after the outermost call
 int depth = 0;             // callbacks in progress: the platform may call back in
 int platformChecks = 0;    // of check.checks, those at the module's platform calls
@@ -42,7 +43,10 @@ bool ParseFloatState(const char* text) {
 
 void EnterModuleCall(const char* callback) {
     if (depth++ > 0) {
-        Check(callback);  // the module called the platform, which called back
+        // The module called the platform, which called back: the flags are
+        // the platform's so far.
+        TakeCalleeFlags(check);
+        Check(callback);
         return;
     }
     hostState = ReadFloatRegisters();
@@ -66,6 +70,10 @@ void CheckPlatformCallState(const char* function) {
     if (depth == 0) return;
     ++platformChecks;
     Check(function);
+}
+
+void CallOutReturned() {
+    if (depth > 0) TakeCalleeFlags(check);
 }
 
 bool FloatStateKept() { return check.changes == 0; }

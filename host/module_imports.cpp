@@ -1,7 +1,7 @@
 // The module's calls into the platform, checked. Every slot of the loaded
 // module's import address table is pointed at a wrapper that checks the
-// thread's floating-point state (see module_calls.cpp) and then calls the
-// function the slot held; StretchDIBits' wrapper also checks the memory the
+// thread's floating-point state (see module_calls.cpp), calls the function the
+// slot held and takes the flags it left as the platform's; StretchDIBits' wrapper also checks the memory the
 // blit reads. An import without a wrapper stops the host at load, so that no
 // platform call of the module goes unchecked.
 #include <stdarg.h>
@@ -27,12 +27,14 @@ Forward forward;
 template <int line, typename Result, typename... Parameters>
 Result WINAPI CheckedSystemCall(Parameters... parameters) {
     CheckPlatformCallState(forward<line>.name);
+    const CallOutReturn returned;
     return reinterpret_cast<Result(WINAPI*)(Parameters...)>(forward<line>.function)(parameters...);
 }
 
 template <int line, typename Result, typename... Parameters>
 Result __cdecl CheckedLibraryCall(Parameters... parameters) {
     CheckPlatformCallState(forward<line>.name);
+    const CallOutReturn returned;
     return reinterpret_cast<Result(__cdecl*)(Parameters...)>(forward<line>.function)(parameters...);
 }
 
@@ -42,6 +44,7 @@ Forward vsprintfForward = {"sprintf", nullptr};
 
 int __cdecl CheckedSprintf(char* buffer, const char* format, ...) {
     CheckPlatformCallState(vsprintfForward.name);
+    const CallOutReturn returned;
     va_list arguments;
     va_start(arguments, format);
     const int length = reinterpret_cast<int(__cdecl*)(char*, const char*, va_list)>(
@@ -120,6 +123,7 @@ int WINAPI CheckedStretchDIBits(HDC dc, int xDest, int yDest, int destWidth, int
                                 int xSrc, int ySrc, int srcWidth, int srcHeight, const void* bits,
                                 const BITMAPINFO* info, UINT usage, DWORD rop) {
     CheckPlatformCallState(stretchForward.name);
+    const CallOutReturn returned;
     CheckBlitReads(ySrc, srcWidth, srcHeight, bits, info);
     return reinterpret_cast<decltype(&StretchDIBits)>(stretchForward.function)(
         dc, xDest, yDest, destWidth, destHeight, xSrc, ySrc, srcWidth, srcHeight, bits, info, usage,
