@@ -240,30 +240,45 @@ def view_blits(client_width, client_height, view, pictures):
 
 # --- Comparison -------------------------------------------------------------
 
-def samples(d, dest_size, src_size):
+def samples(d, dest_size, src_size, enlarge_from_edge=False):
     """Source indices that destination pixel d of a stretch may show.
 
     Magnified: the one pixel under the destination pixel's centre (either
-    neighbour when the centre falls exactly on their border). Shrunk: any
-    pixel that the destination pixel's extent overlaps; Wine takes one of
-    them (the one at (d + 1) * src / dest - 1/2, counted from the bottom row
-    for rows), so this is no looser than the rounding of another
-    nearest-neighbour stretch.
+    neighbour when the centre falls exactly on their border), which is Wine's
+    choice; with `enlarge_from_edge` also the pixel under its first edge,
+    the other nearest-neighbour rule (the two differ only for factors that
+    are not whole). Shrunk: any pixel that the destination pixel's extent
+    overlaps; Wine takes one of them (the one at (d + 1) * src / dest - 1/2,
+    counted from the bottom row for rows), so this is no looser than the
+    rounding of another nearest-neighbour stretch.
     """
     if dest_size >= src_size:
         index, remainder = divmod((2 * d + 1) * src_size, 2 * dest_size)
         on_border = remainder == 0 and index > 0
-        return range(index - 1 if on_border else index, index + 1)
+        first = index - 1 if on_border else index
+        if enlarge_from_edge:
+            first = min(first, d * src_size // dest_size)
+        return range(first, index + 1)
     first = (d * src_size) // dest_size
     return range(first, -((-(d + 1) * src_size) // dest_size))
 
 
-def mismatches(actual, background, blits):
-    """Pixels of `actual` that neither the blits nor the background explain.
+def candidates(x, y, height, background, blits, enlarge_from_edge=False):
+    """What pixel (x, y) of a client area `height` rows high may show: the
+    source pixels (column, row from the top) of the blit over it, or the
+    background outside every blit, as [((column, row) or None, rgb)]."""
+    for (xd, yd, dw, dh), (xs, ys, sw, sh), picture in blits:
+        if xd <= x < xd + dw and max(yd, 0) <= y < min(yd + dh, height):
+            top = picture.height - ys - sh
+            return [((xs + c, top + r), picture.pixel(xs + c, top + r))
+                    for r in samples(y - yd, dh, sh, enlarge_from_edge)
+                    for c in samples(x - xd, dw, sw, enlarge_from_edge)]
+    return [(None, background)]
 
-    Inside a blit a pixel must equal one of its `samples` in both directions;
-    outside every blit it must be exactly the background.
-    """
+
+def mismatches(actual, background, blits, enlarge_from_edge=False):
+    """Pixels of `actual` that neither the blits nor the background explain:
+    each must equal one of its candidates (worked out here a row at a time)."""
     bad = []
     owner = {}
     for index, ((xd, yd, dw, dh), _, _) in enumerate(blits):
@@ -275,7 +290,7 @@ def mismatches(actual, background, blits):
         for index in owner.get(y, []):
             (xd, yd, dw, dh), (xs, ys, sw, sh), picture = blits[index]
             top = picture.height - ys - sh
-            rows = [top + r for r in samples(y - yd, dh, sh)]
+            rows = [top + r for r in samples(y - yd, dh, sh, enlarge_from_edge)]
             spans.append((xd, xd + dw, xs, sw, dw, picture, rows))
         for x in range(actual.width):
             got = row[x * 3:x * 3 + 3]
@@ -284,9 +299,18 @@ def mismatches(actual, background, blits):
                 ok = got == background
             else:
                 xd, _, xs, sw, dw, picture, rows = span
-                columns = samples(x - xd, dw, sw)
+                columns = samples(x - xd, dw, sw, enlarge_from_edge)
                 ok = got == picture.pixel(xs + columns[0], rows[0]) or any(
                     got == picture.pixel(xs + c, r) for c in columns for r in rows)
             if not ok:
                 bad.append((x, y))
     return bad
+
+
+def describe_mismatch(actual, background, blits, x, y, enlarge_from_edge=False):
+    """One rejected pixel and its candidates side by side, as hexadecimal RGB:
+    "(162, 0) shows 1a2b3c; may show (81, 0) 112233 | (80, 0) 445566"."""
+    shown = [f"{where or 'background'} {rgb.hex()}"
+             for where, rgb in candidates(x, y, actual.height, background, blits,
+                                          enlarge_from_edge)]
+    return f"({x}, {y}) shows {actual.pixel(x, y).hex()}; may show {' | '.join(shown)}"

@@ -65,8 +65,8 @@ class Folder:
     """build/e2e-failures/RUN/ for one run: started before the host runs, with
     the settings as they are then; removed at the end unless a check failed."""
 
-    def __init__(self, run, settings):
-        self.run = run
+    def __init__(self, run, settings, enlarge_from_edge):
+        self.run, self.enlarge_from_edge = run, enlarge_from_edge
         self.path = os.path.join(FAILURES, run.name)
         self.checkpoints = []
         shutil.rmtree(self.path, ignore_errors=True)
@@ -94,7 +94,7 @@ class Folder:
                       expected_picture(actual.width, actual.height, background, blits))
             write_png(os.path.join(folder, "actual.png"), actual)
             write_png(os.path.join(folder, "diff.png"), difference_picture(
-                actual, expected.mismatches(actual, background, blits)))
+                actual, expected.mismatches(actual, background, blits, self.enlarge_from_edge)))
 
     def finish(self, directory, host, results):
         """Removes the folder of a run that passed; otherwise adds the script,
