@@ -11,8 +11,9 @@
 
 namespace {
 
-bool chosenState = false;  // --fp-state: the calls are made in check.expected
-FloatStateCheck check;     // expects the state each call is made in
+bool chosenState = false;  // --fp-state: the calls are made in callState
+FloatRegisters callState;  // the state of the latest outermost call
+FloatStateCheck check;     // expects it, with the flags that callees left
 FloatRegisters hostState;  // the host's own, put back after the outermost call
 int depth = 0;             // callbacks in progress: the platform may call back in
 int platformChecks = 0;    // of check.checks, those at the module's platform calls
@@ -36,7 +37,7 @@ bool ParseFloatState(const char* text) {
     // instruction that waits, the host's own included.
     const unsigned unmasked = ~control & 0x3F;
     if (control > 0xFFFF || flags > 0x3F || (flags & unmasked) != 0) return false;
-    check.expected = {static_cast<uint16_t>(control), static_cast<uint16_t>(flags), mxcsr};
+    callState = {static_cast<uint16_t>(control), static_cast<uint16_t>(flags), mxcsr};
     chosenState = true;
     return true;
 }
@@ -51,10 +52,11 @@ void EnterModuleCall(const char* callback) {
     }
     hostState = ReadFloatRegisters();
     if (chosenState) {
-        LoadFloatRegisters(check.expected);
+        LoadFloatRegisters(callState);
     } else {
-        check.expected = hostState;
+        callState = hostState;
     }
+    check.expected = callState;
 }
 
 void LeaveModuleCall(const char* callback) {
@@ -85,8 +87,8 @@ std::string FloatStateReport() {
     snprintf(text, sizeof text,
              "%sx87 control 0x%04x flags 0x%02x, MXCSR 0x%04x: %d checks (%d at platform calls), "
              "%d changed",
-             chosenState ? "" : "the host's own, ", check.expected.x87Control,
-             check.expected.x87Flags, check.expected.mxcsr, check.checks, platformChecks,
+             chosenState ? "" : "the host's own, ", callState.x87Control, callState.x87Flags,
+             callState.mxcsr, check.checks, platformChecks,
              check.changes);
     return text;
 }
