@@ -138,7 +138,8 @@ TEST_F(CaptureTest, HostThatFillsInNothingGetsNoBuffers) {
 TEST_F(CaptureTest, FreeReleasesEachBufferOnceAndForgetsIt) {
     ReserveBuffers();
     FreeImageBuffers();
-    ExpectSequence(Calls{"VirtualFree(sourcePixels, 0, 0x8000)", "VirtualFree(filteredPixels, 0, 0x8000)"});
+    ExpectSequence(
+        Calls{"VirtualFree(sourcePixels, 0, 0x8000)", "VirtualFree(filteredPixels, 0, 0x8000)"});
     EXPECT_EQ(frameStore.sourceCapacity, 0);
     EXPECT_EQ(frameStore.filteredCapacity, 0);
     EXPECT_EQ(frameStore.sourcePixels, nullptr);
@@ -202,8 +203,10 @@ INSTANTIATE_TEST_SUITE_P(
             480,
             {"VirtualAlloc(null, 927360, 0x1000, 4)", "VirtualAlloc(null, 927360, 0x1000, 4)"}},
         // A single pixel's 3 bytes are read as 4.
-        LargestSizeCase{
-            "OnePixel", 1, 1, {"VirtualAlloc(null, 4, 0x1000, 4)", "VirtualAlloc(null, 4, 0x1000, 4)"}},
+        LargestSizeCase{"OnePixel",
+                        1,
+                        1,
+                        {"VirtualAlloc(null, 4, 0x1000, 4)", "VirtualAlloc(null, 4, 0x1000, 4)"}},
         LargestSizeCase{"WidthThreeOneRow",
                         3,
                         1,
@@ -230,11 +233,11 @@ TEST_P(FirstCaptureTest, FetchesCopiesDescribesAndPaintsOnce) {
     fake::host().active = GetParam();
     ReserveBuffers();
     EXPECT_EQ(Capture(7, 640, 480, 640, 480, 0x11), 1);
-    ExpectSequence(frameQueries +
-                   Calls{"getSourcePixels(edit, 7, sourcePixels, 0)", "getDisplayedPixels(edit, 0)"} +
-                   Opening(0, 0, "Pandrel - 比較 - 全体") +
-                   Calls{stretchMode, Fill({158, 0, 162, 106})} + Drawing("compare fit") +
-                   Calls{releaseDc});
+    ExpectSequence(
+        frameQueries +
+        Calls{"getSourcePixels(edit, 7, sourcePixels, 0)", "getDisplayedPixels(edit, 0)"} +
+        Opening(0, 0, "Pandrel - 比較 - 全体") + Calls{stretchMode, Fill({158, 0, 162, 106})} +
+        Drawing("compare fit") + Calls{releaseDc});
     EXPECT_EQ(Contents(frameStore.filteredPixels, 921600), fake::host().displayedPixels);
     EXPECT_TRUE(SourceHolds(921600, 0x11));
     EXPECT_EQ(BytesOf(frameStore.sourceInfo), PictureHeader(640, 480));
@@ -266,7 +269,8 @@ TEST_F(CaptureTest, SameFrameAgainRefreshesOnlyTheFilteredPicture) {
     // Filter settings changed: the same frame, now filtered to 320 x 240; the
     // host reports another source size, which must not matter.
     EXPECT_EQ(Capture(7, 320, 240, 320, 240, 0x22), 1);
-    ExpectSequence(frameQueries + Calls{"getDisplayedPixels(edit, 0)", "GetMenu(window)"}, logStart);
+    ExpectSequence(frameQueries + Calls{"getDisplayedPixels(edit, 0)", "GetMenu(window)"},
+                   logStart);
     EXPECT_EQ(Paints(), 1);
     ExpectSequence({releaseDc}, logEnd);
     EXPECT_TRUE(SourceHolds(921600, 0x11));
@@ -329,13 +333,13 @@ TEST_F(CaptureTest, HostFrameIsNeverWritten) {
 // calls up to the stop as listed, the frame store as it was.
 struct EarlyExitCase {
     const char* name;
-    int32_t maxWidth, maxHeight;   // the host's largest size
-    uint32_t failingAllocations;   // as fake::Platform's
-    bool reserved;                 // the buffers reserved
-    bool capturedFirst;            // frame 1 captured first (frameCaptured then cleared)
-    uint8_t* FrameStore::*freed;   // a buffer released after that, or none
-    int editing, active;           // the host's answers
-    int32_t width;                 // of frame 1's filtered picture: 640 x 480 fits, its source too
+    int32_t maxWidth, maxHeight;  // the host's largest size
+    uint32_t failingAllocations;  // as fake::Platform's
+    bool reserved;                // the buffers reserved
+    bool capturedFirst;           // frame 1 captured first (frameCaptured then cleared)
+    uint8_t* FrameStore::*freed;  // a buffer released after that, or none
+    int editing, active;          // the host's answers
+    int32_t width;                // of frame 1's filtered picture: 640 x 480 fits, its source too
     Calls calls;
 };
 
@@ -638,7 +642,8 @@ TEST_F(CaptureTest, NullDisplayedPictureIsNotCopiedNorPainted) {
     FrameProcInfo info = fake::Frame(640, 480, 640, 480);
     EXPECT_EQ(ProcessFrame(filter, &info), 1);
 
-    ExpectSequence(frameQueries + Calls{"getSourcePixels(edit, 2, sourcePixels, 0)", "getDisplayedPixels(edit, 0)"});
+    ExpectSequence(frameQueries + Calls{"getSourcePixels(edit, 2, sourcePixels, 0)",
+                                        "getDisplayedPixels(edit, 0)"});
     EXPECT_EQ(Contents(frameStore.filteredPixels, 921600), filtered);
     EXPECT_EQ(BytesOf(frameStore.filteredInfo), PictureHeader(320, 240));
     EXPECT_EQ(frameStore.frameCaptured, 0);

@@ -51,7 +51,8 @@ TEST_F(FilterTableTest, OptionalFieldsStayZero) {
 TEST_F(FilterTableTest, InitLoadsScreenThenMultiUnclamped) {
     fake::host().settings = {{"Screen", 7}, {"Multi", -3}};
     EXPECT_EQ(InitFilter(filter), 1);
-    ExpectSequence(Calls{"loadSettingInt(filter, \"Screen\", 0)", "loadSettingInt(filter, \"Multi\", 0)"});
+    ExpectSequence(
+        Calls{"loadSettingInt(filter, \"Screen\", 0)", "loadSettingInt(filter, \"Multi\", 0)"});
     EXPECT_EQ(viewState.screen, 7);
     EXPECT_EQ(viewState.multi, -3);
 }
@@ -69,7 +70,8 @@ TEST_F(FilterTableTest, ExitWithoutPaintWritesLoadedValuesBackUnchanged) {
     InitFilter(filter);
     fake::Calls().clear();
     EXPECT_EQ(ExitFilter(filter), 1);
-    ExpectSequence(Calls{"saveSettingInt(filter, \"Screen\", 7)", "saveSettingInt(filter, \"Multi\", -3)"});
+    ExpectSequence(
+        Calls{"saveSettingInt(filter, \"Screen\", 7)", "saveSettingInt(filter, \"Multi\", -3)"});
     EXPECT_EQ(fake::host().settings["Screen"], 7);
     EXPECT_EQ(fake::host().settings["Multi"], -3);
 }
@@ -84,7 +86,8 @@ TEST_F(FilterTableTest, ExitReleasesTheImageBuffersAfterSaving) {
     ASSERT_EQ(fake::LiveBlocks(), 2u);
     ExitFilter(filter);
     ExpectSequence({"saveSettingInt(filter, \"Screen\", 0)", "saveSettingInt(filter, \"Multi\", 0)",
-                    "VirtualFree(sourcePixels, 0, 0x8000)", "VirtualFree(filteredPixels, 0, 0x8000)"});
+                    "VirtualFree(sourcePixels, 0, 0x8000)",
+                    "VirtualFree(filteredPixels, 0, 0x8000)"});
     EXPECT_EQ(fake::LiveBlocks(), 0u);
 }
 

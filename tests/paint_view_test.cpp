@@ -48,7 +48,9 @@ class PaintViewRowTest : public PaintViewTest, public ::testing::WithParamInterf
 TEST_F(PaintViewTest, FirstDrawingPaintInCompareModeFillsDividerThenEachPaneBeforeItsPicture) {
     HoldPictures(640, 480, 640, 480);
     Paint();
-    ExpectSequence(Opening(0, 0, "Pandrel - 比較 - 全体") + Calls{stretchMode, Fill({158, 0, 162, 106})} + Drawing("compare fit") + Calls{releaseDc});
+    ExpectSequence(Opening(0, 0, "Pandrel - 比較 - 全体") +
+                   Calls{stretchMode, Fill({158, 0, 162, 106})} + Drawing("compare fit") +
+                   Calls{releaseDc});
     EXPECT_EQ(viewState.lastPaintedScreen, 0);
 }
 
@@ -56,7 +58,8 @@ TEST_F(PaintViewTest, SourceOnlyBlitsTheSourcePictureAloneFramedByTheFilteredSiz
     const WorkedLayout& worked = WorkedLayoutNamed("source only x2 filtered half size");
     Show(worked.view);
     Paint();
-    ExpectSequence(Opening(1, 2, "Pandrel - ソース - x2") + Calls{stretchMode} + Drawing(worked) + Calls{releaseDc});
+    ExpectSequence(Opening(1, 2, "Pandrel - ソース - x2") + Calls{stretchMode} + Drawing(worked) +
+                   Calls{releaseDc});
     EXPECT_EQ(viewState.lastPaintedScreen, 1);
 }
 
@@ -76,7 +79,8 @@ TEST_P(PaintViewDrawTest, BlitsEachPaneWithItsLayout) {
     Show(worked.view);
     viewState.lastPaintedScreen = worked.view.screen;
     Paint();
-    ExpectSequence(Calls{"isEditing(edit)", stretchMode} + Drawing(worked) + Calls{releaseDc}, logEnd);
+    ExpectSequence(Calls{"isEditing(edit)", stretchMode} + Drawing(worked) + Calls{releaseDc},
+                   logEnd);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -120,7 +124,8 @@ TEST_P(PaintViewBackgroundTest, FillsTheWholeClientAreaAndKeepsTheCentre) {
     frameStore.sourcePixels = source;
     frameStore.filteredPixels = filtered;
 
-    ExpectSequence(Opening(0, 0, "Pandrel - 比較 - 全体") + Calls{Fill({0, 0, 400, 300}), releaseDc});
+    ExpectSequence(Opening(0, 0, "Pandrel - 比較 - 全体") +
+                   Calls{Fill({0, 0, 400, 300}), releaseDc});
     EXPECT_EQ(viewState.centerX, 500);
     EXPECT_EQ(viewState.centerY, -6);
     EXPECT_EQ(viewState.lastPaintedScreen, -1);
@@ -139,14 +144,16 @@ TEST_F(PaintViewTest, StoredOutOfRangeSettingsAreClampedByTheFirstPaintAndSavedC
     InitFilter(filter);
     HoldPictures(640, 480, 640, 480);
     Paint();
-    ExpectSequence(Opening(2, 0, "Pandrel - フィルタ後 - 全体") + Calls{stretchMode} + Drawing("filtered only fit") + Calls{releaseDc});
+    ExpectSequence(Opening(2, 0, "Pandrel - フィルタ後 - 全体") + Calls{stretchMode} +
+                   Drawing("filtered only fit") + Calls{releaseDc});
     EXPECT_EQ(viewState.screen, 2);
     EXPECT_EQ(viewState.multi, 0);
 
     fake::Calls().clear();
     ExitFilter(filter);
-    ExpectSequence({"saveSettingInt(filter, \"Screen\", 2)", "saveSettingInt(filter, \"Multi\", 0)"},
-                   logStart);
+    ExpectSequence(
+        {"saveSettingInt(filter, \"Screen\", 2)", "saveSettingInt(filter, \"Multi\", 0)"},
+        logStart);
 }
 
 struct ClampCase {
@@ -266,7 +273,8 @@ TEST_F(PaintViewTest, DividerIsFilledOnlyWhenADrawingPaintEntersCompareMode) {
     Paint();
     viewState.screen = 0;
     Paint();
-    EXPECT_EQ(Starting("FillRect("), Calls{Fill({198, 0, 202, 106})}) << "compare, entered from filtered only";
+    EXPECT_EQ(Starting("FillRect("), Calls{Fill({198, 0, 202, 106})})
+        << "compare, entered from filtered only";
 }
 
 TEST_F(PaintViewTest, PaintsWithoutPicturesDoNotCountAsTheFirstDrawingPaint) {
@@ -318,7 +326,9 @@ TEST_F(PaintViewTest, NullMenuAndDeviceContextArePassedOnUntested) {
     viewState.screen = 2;
     viewState.lastPaintedScreen = 2;
     Paint();
-    ExpectSequence(Opening(2, 0, "Pandrel - フィルタ後 - 全体", "null") + Calls{"SetStretchBltMode(null, 3)"} + Drawing("filtered only fit", "null") + Calls{"ReleaseDC(window, null)"});
+    ExpectSequence(Opening(2, 0, "Pandrel - フィルタ後 - 全体", "null") +
+                   Calls{"SetStretchBltMode(null, 3)"} + Drawing("filtered only fit", "null") +
+                   Calls{"ReleaseDC(window, null)"});
 }
 
 }  // namespace

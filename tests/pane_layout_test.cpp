@@ -19,7 +19,6 @@
 
 namespace {
 
-
 std::string Describe(const RECT& rect) {
     return std::to_string(rect.left) + ", " + std::to_string(rect.top) + ", " +
            std::to_string(rect.right) + ", " + std::to_string(rect.bottom);

@@ -513,8 +513,12 @@ TEST_P(DragSequenceTest, EndsAndScalesTheDragAsTheViewChanges) {
 
 void PrintTo(const DragSequenceRow& row, std::ostream* out) { *out << row.name; }
 
-const auto moveHeld = [](int x, int y) { return std::make_tuple(UINT{WM_MOUSEMOVE}, leftButton, Point(x, y)); };
-const auto command = [](UINT id) { return std::make_tuple(UINT{WM_COMMAND}, WPARAM{id}, LPARAM{0}); };
+const auto moveHeld = [](int x, int y) {
+    return std::make_tuple(UINT{WM_MOUSEMOVE}, leftButton, Point(x, y));
+};
+const auto command = [](UINT id) {
+    return std::make_tuple(UINT{WM_COMMAND}, WPARAM{id}, LPARAM{0});
+};
 
 // clang-format off
 INSTANTIATE_TEST_SUITE_P(
@@ -653,9 +657,10 @@ TEST_F(WindowMessagesTest, RightButtonReleaseCyclesSourceAndFilteredAfterCompare
 TEST_F(WindowMessagesTest, RightButtonStepsUnclampedModesBeforeThePaintClamps) {
     // The largest int overflowed here once (found by fuzzing: a mode loaded from the settings
     // store before any paint clamped it) and, wrapped to the smallest, ended in compare mode.
-    const std::pair<int32_t, int32_t> rows[] = {{7, 1},         {-5, 0},           {-1, 0},
-                                                {2, 1},         {3, 1},            {INT32_MAX, 1},
-                                                {INT32_MAX - 1, 1}, {INT32_MIN, 0}};
+    // clang-format off
+    const std::pair<int32_t, int32_t> rows[] = {{7, 1}, {-5, 0}, {-1, 0}, {2, 1}, {3, 1},
+                                                {INT32_MAX, 1}, {INT32_MAX - 1, 1}, {INT32_MIN, 0}};
+    // clang-format on
     for (const auto& row : rows) {
         SCOPED_TRACE(row.first);
         viewState.screen = row.first;
@@ -751,8 +756,8 @@ TEST_F(WindowMessagesTest, VideoClosedReleasesThenFillsTheBackground) {
     HoldPictures(720, 576, 360, 288);
     ASSERT_EQ(frameStore.sourceFrameNumber, 12);
     EXPECT_EQ(Send(notifyVideoClosed), 0);
-    ExpectSequence({"VirtualFree(sourcePixels, 0, 0x8000)", "VirtualFree(filteredPixels, 0, 0x8000)",
-                    "GetMenu(window)"},
+    ExpectSequence({"VirtualFree(sourcePixels, 0, 0x8000)",
+                    "VirtualFree(filteredPixels, 0, 0x8000)", "GetMenu(window)"},
                    logStart);
     ExpectSequence({"FillRect(dc, {0,0,320,106}, 11)", "ReleaseDC(window, dc)"}, logEnd);
     EXPECT_EQ(Paints(), 1);

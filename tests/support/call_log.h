@@ -4,7 +4,6 @@
 #pragma once
 
 #include <gtest/gtest.h>
-
 #include <stdint.h>
 #include <stdio.h>
 
@@ -42,11 +41,10 @@ inline void PrintAround(std::ostream& out, const char* title, const Calls& calls
 inline void ExpectSequence(const Calls& expected, Part part = wholeLog,
                            const char* file = __builtin_FILE(), int line = __builtin_LINE()) {
     const Calls& logged = fake::Calls();
-    const size_t start = part == logEnd && logged.size() > expected.size()
-                             ? logged.size() - expected.size()
-                             : 0;
-    const size_t compared = part == wholeLog ? std::max(expected.size(), logged.size() - start)
-                                             : expected.size();
+    const size_t start =
+        part == logEnd && logged.size() > expected.size() ? logged.size() - expected.size() : 0;
+    const size_t compared =
+        part == wholeLog ? std::max(expected.size(), logged.size() - start) : expected.size();
     for (size_t i = 0; i < compared; ++i) {
         const bool bothHold = i < expected.size() && start + i < logged.size();
         if (bothHold && expected[i] == logged[start + i]) continue;

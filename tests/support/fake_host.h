@@ -7,7 +7,6 @@
 #pragma once
 
 #include <gtest/gtest.h>
-
 #include <stdint.h>
 
 #include <string>
