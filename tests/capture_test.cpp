@@ -308,14 +308,6 @@ TEST_F(CaptureTest, NewFrameNumberFetchesTheSourceOfThatFrame) {
     EXPECT_TRUE(SourceHolds(921600, 0x22));
 }
 
-TEST_F(CaptureTest, FilterChainThatShrinksThePictureGivesHeadersOfBothSizes) {
-    ReserveBuffers();
-    Capture(0, 320, 240, 640, 480, 0x11);
-    EXPECT_EQ(BytesOf(frameStore.sourceInfo), PictureHeader(640, 480));
-    EXPECT_EQ(BytesOf(frameStore.filteredInfo), PictureHeader(320, 240));
-    EXPECT_EQ(Contents(frameStore.filteredPixels, 320 * 240 * 3), fake::host().displayedPixels);
-}
-
 TEST_F(CaptureTest, HostFrameIsNeverWritten) {
     ReserveBuffers();
     fake::host().currentFrame = 3;
@@ -540,21 +532,6 @@ INSTANTIATE_TEST_SUITE_P(
         return std::string(info.param.name);
     });
 
-// The blit takes each 24-bit row as padded to 4 bytes: a picture of odd width
-// at the largest size must still lie wholly inside its buffer as the blit
-// reads it.
-TEST_F(CaptureTest, OddWidthFrameAtTheLargestSizeFitsWithItsRowsPadded) {
-    fake::host().maxWidth = 641;
-    fake::host().maxHeight = 480;
-    ReserveBuffers();
-    EXPECT_EQ(frameStore.filteredCapacity, 1924 * 480);
-    EXPECT_EQ(Capture(1, 641, 480, 641, 480, 0x11), 1);
-    EXPECT_EQ(frameStore.frameCaptured, 1);
-    EXPECT_EQ(Contents(frameStore.filteredPixels, 641 * 480 * 3), fake::host().displayedPixels);
-    EXPECT_EQ(BlitBytes(641, 480), 1924 * 480);
-    EXPECT_EQ(PictureBytes(641, 480), 641 * 480 * 3);
-}
-
 // Largest sizes and picture widths of each residue modulo 4. The buffers hold
 // the largest picture as the blit reads it; the capture copies exactly the
 // picture's width x height x 3 bytes, although the host's memory goes on past
@@ -719,34 +696,11 @@ INSTANTIATE_TEST_SUITE_P(
                       // 643 x 2: 3858 bytes delivered, 3864 blitted; 1286 x 1: 3860.
                       ReserveAgainCase{"ThreeModuloFourOutgrowsTheNewBuffer", 643, 2, 1286, 1,
                                        false},
+                      // 4 x 76920 holds the 641 x 480 picture's 923,040 bytes but not the 923,520
+                      // that the blit reads with its rows padded.
+                      ReserveAgainCase{"PictureFitsButNotItsPaddedRows", 641, 480, 4, 76920,
+                                       false},
                       ReserveAgainCase{"Larger", 641, 480, 1920, 1080, true}),
     RowName<ReserveAgainCase>);
-
-TEST_F(CaptureTest, BufferReservedLargerKeepsItsHeader) {
-    ReserveBuffers();
-    Capture(1, 640, 480, 640, 480, 0x11);
-    FreeImageBuffers();
-    fake::host().maxWidth = 1920;
-    fake::host().maxHeight = 1080;
-    ReserveBuffers();
-    EXPECT_EQ(BytesOf(frameStore.sourceInfo), PictureHeader(640, 480));
-    EXPECT_EQ(BytesOf(frameStore.filteredInfo), PictureHeader(640, 480));
-}
-
-// 4 x 76920 buffers hold the 641 x 480 picture's 923,040 bytes but not the
-// 923,520 that the blit reads with its rows padded: the headers go.
-TEST_F(CaptureTest, BufferHoldingThePictureButNotItsPaddedRowsForgetsItsHeader) {
-    fake::host().maxWidth = 641;
-    fake::host().maxHeight = 480;
-    ReserveBuffers();
-    Capture(1, 641, 480, 641, 480, 0x11);
-    FreeImageBuffers();
-    fake::host().maxWidth = 4;
-    fake::host().maxHeight = 76920;
-    ReserveBuffers();
-    EXPECT_EQ(frameStore.sourceCapacity, PictureBytes(641, 480));
-    EXPECT_EQ(BytesOf(frameStore.sourceInfo), Header{});
-    EXPECT_EQ(BytesOf(frameStore.filteredInfo), Header{});
-}
 
 }  // namespace

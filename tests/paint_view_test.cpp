@@ -54,15 +54,6 @@ TEST_F(PaintViewTest, FirstDrawingPaintInCompareModeFillsDividerThenEachPaneBefo
     EXPECT_EQ(viewState.lastPaintedScreen, 0);
 }
 
-TEST_F(PaintViewTest, SourceOnlyBlitsTheSourcePictureAloneFramedByTheFilteredSize) {
-    const WorkedLayout& worked = WorkedLayoutNamed("source only x2 filtered half size");
-    Show(worked.view);
-    Paint();
-    ExpectSequence(Opening(1, 2, "Pandrel - ソース - x2") + Calls{stretchMode} + Drawing(worked) +
-                   Calls{releaseDc});
-    EXPECT_EQ(viewState.lastPaintedScreen, 1);
-}
-
 // A paint of a worked layout after one of the same mode (no divider): the
 // panes only.
 struct DrawCase {
@@ -93,6 +84,8 @@ INSTANTIATE_TEST_SUITE_P(
                       DrawCase{"CompareFitBeforeFirstCapture", "no pictures fit"},
                       DrawCase{"SourceFit", "source only fit"},
                       DrawCase{"SourceX3", "source only x3 near right edge"},
+                      DrawCase{"SourceX2FramedByTheFilteredSize",
+                               "source only x2 filtered half size"},
                       DrawCase{"FilteredFit", "filtered only fit"},
                       DrawCase{"FilteredX3", "client 640x480 filtered only x3"}),
     RowName<DrawCase>);

@@ -160,44 +160,13 @@ TEST(ComputePaneLayoutTest, CentreLimitsStayLocal) {
     EXPECT_EQ(centerY, 470.0f);
 }
 
-struct SplitCase {
-    const char* name;
-    int32_t clientWidth;
-    int32_t screen;
-    bool hasSourcePane;
-    RECT sourcePane;
-    PaneAlign sourceAlign;
-    bool hasFilteredPane;
-    RECT filteredPane;
-    PaneAlign filteredAlign;
-};
-
-TEST(SplitClientAreaTest, PanesByViewMode) {
-    // clang-format off
-    const SplitCase cases[] = {
-        {"compare 320", 320, 0, true, {0, 0, 158, 106}, alignRight,
-         true, {162, 0, 320, 106}, alignLeft},
-        {"compare 321", 321, 0, true, {0, 0, 158, 106}, alignRight,
-         true, {162, 0, 321, 106}, alignLeft},
-        {"source 321", 321, 1, true, {0, 0, 321, 106}, alignCenter, false, {}, alignCenter},
-        {"filtered 321", 321, 2, false, {}, alignCenter, true, {0, 0, 321, 106}, alignCenter},
-        {"compare 1", 1, 0, true, {0, 0, -2, 106}, alignRight, true, {2, 0, 1, 106}, alignLeft},
-    };
-    // clang-format on
-    for (const SplitCase& row : cases) {
-        SCOPED_TRACE(row.name);
-        const ClientSplit split = SplitClientArea(Client(row.clientWidth, 106), row.screen);
-        ASSERT_EQ(split.hasSourcePane, row.hasSourcePane);
-        ASSERT_EQ(split.hasFilteredPane, row.hasFilteredPane);
-        if (row.hasSourcePane) {
-            EXPECT_TRUE(SameRect(split.sourcePane, row.sourcePane)) << Describe(split.sourcePane);
-            EXPECT_EQ(split.sourceAlign, row.sourceAlign);
-        }
-        if (row.hasFilteredPane) {
-            EXPECT_TRUE(SameRect(split.filteredPane, row.filteredPane))
-                << Describe(split.filteredPane);
-            EXPECT_EQ(split.filteredAlign, row.filteredAlign);
-        }
+// Each worked view shows exactly the panes it lists (their rectangles are checked above).
+TEST(SplitClientAreaTest, WorkedViewsShowTheirPanesOnly) {
+    for (const WorkedLayout& worked : kWorkedLayouts) {
+        const ClientSplit split = SplitClientArea(
+            Client(worked.view.clientWidth, worked.view.clientHeight), worked.view.screen);
+        EXPECT_EQ(split.hasSourcePane, worked.source.shown) << worked.name;
+        EXPECT_EQ(split.hasFilteredPane, worked.filtered.shown) << worked.name;
     }
 }
 

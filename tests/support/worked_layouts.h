@@ -130,6 +130,11 @@ inline const PaneCase kFitRatioCases[] = {
     // 320 / (640 / 106) is 52.999... in double precision and truncates to 52.
     {"equal ratio truncates the height", {320, 53, 1, 640, 106, 640, 106, 0, 0.0f, 0.0f},
      sourceSide, {0, 0, 320, 53}, alignCenter, {0, 0, 320, 52, 0, 0, 640, 106, true}},
+    // Half of 321 is 160: the filtered pane is a pixel wider than the source pane.
+    {"odd client width source", {321, 106, 0, 640, 480, 640, 480, 0, 0.0f, 0.0f}, sourceSide,
+     {0, 0, 158, 106}, alignRight, {17, 0, 141, 106, 0, 0, 640, 480, true}},
+    {"odd client width filtered", {321, 106, 0, 640, 480, 640, 480, 0, 0.0f, 0.0f}, filteredSide,
+     {162, 0, 321, 106}, alignLeft, {162, 0, 141, 106, 0, 0, 640, 480, true}},
     {"720x480 source in compare fit", {320, 106, 0, 720, 480, 704, 396, 0, 0.0f, 0.0f}, sourceSide,
      {0, 0, 158, 106}, alignRight, {0, 0, 158, 105, 0, 0, 720, 480, true}},
     {"704x396 filtered in compare fit", {320, 106, 0, 720, 480, 704, 396, 0, 0.0f, 0.0f},
