@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
 #include <cstring>
 #include <ostream>
 #include <string>
@@ -17,6 +16,7 @@
 
 namespace {
 
+using namespace call_log;
 using namespace paint_calls;
 
 using Header = std::array<uint8_t, 44>;
@@ -60,31 +60,11 @@ size_t PaddedBytes(int32_t width, int32_t height) {
     return static_cast<size_t>(fake::PaddedRowBytes(width) * height);
 }
 
-// StretchDIBits calls in the log whose source and destination are not empty,
-// so that the platform reads pixels for them.
-int BlitsThatRead() {
-    return static_cast<int>(std::count_if(
-        fake::Calls().begin(), fake::Calls().end(), [](const std::string& line) {
-            int destWidth = 0, destHeight = 0, srcWidth = 0, srcHeight = 0;
-            return sscanf(line.c_str(), "StretchDIBits(dc, %*d, %*d, %d, %d, %*d, %*d, %d, %d,",
-                          &destWidth, &destHeight, &srcWidth, &srcHeight) == 4 &&
-                   destWidth != 0 && destHeight != 0 && srcWidth != 0 && srcHeight != 0;
-        }));
-}
-
 const char allocation921600[] = "VirtualAlloc(null, 921600, 0x1000, 4)";
 const Calls frameQueries = {"isEditing(edit)", "isActive(edit)", "getCurrentFrame(edit)"};
 
 class CaptureTest : public ModuleTest {
 protected:
-    // Both buffers reserved at the host's largest size (640 x 480 unless the
-    // test changed it).
-    void Reserve() {
-        AllocateImageBuffers(filter);
-        fake::NameBuffers();
-        fake::Calls().clear();
-    }
-
     // The host shows frame `frame`: a filtered picture of width x height made
     // from `seed`, and a source picture of sourceWidth x sourceHeight that
     // getSourcePixels writes as `sourceFill` bytes.
@@ -99,11 +79,6 @@ protected:
         return ProcessFrame(filter, &info);
     }
 
-    static int Paints() {
-        return static_cast<int>(std::count(fake::Calls().begin(), fake::Calls().end(),
-                                           std::string("GetMenu(window)")));
-    }
-
     static bool SourceHolds(size_t bytes, uint8_t fill) {
         return std::all_of(frameStore.sourcePixels, frameStore.sourcePixels + bytes,
                            [&](uint8_t value) { return value == fill; });
@@ -112,8 +87,7 @@ protected:
 
 TEST_F(CaptureTest, AllocationAsksTheHostAndReservesTwoCommittedReadWriteBuffers) {
     AllocateImageBuffers(filter);
-    EXPECT_EQ(fake::Calls(),
-              (Calls{"getSystemInfo(null)", allocation921600, allocation921600}));
+    ExpectSequence(Calls{"getSystemInfo(null)", allocation921600, allocation921600});
     EXPECT_NE(frameStore.sourcePixels, nullptr);
     EXPECT_NE(frameStore.filteredPixels, nullptr);
     EXPECT_NE(frameStore.sourcePixels, frameStore.filteredPixels);
@@ -121,13 +95,13 @@ TEST_F(CaptureTest, AllocationAsksTheHostAndReservesTwoCommittedReadWriteBuffers
 }
 
 TEST_F(CaptureTest, AllocationKeepsExistingBuffersWhateverTheHostNowReports) {
-    Reserve();
+    ReserveBuffers();
     uint8_t* const source = frameStore.sourcePixels;
     uint8_t* const filtered = frameStore.filteredPixels;
     fake::host().maxWidth = 1920;
     fake::host().maxHeight = 1080;
     AllocateImageBuffers(filter);
-    EXPECT_EQ(fake::Calls(), (Calls{"getSystemInfo(null)"}));
+    ExpectSequence(Calls{"getSystemInfo(null)"});
     EXPECT_EQ(frameStore.sourcePixels, source);
     EXPECT_EQ(frameStore.filteredPixels, filtered);
 
@@ -135,8 +109,7 @@ TEST_F(CaptureTest, AllocationKeepsExistingBuffersWhateverTheHostNowReports) {
     frameStore.filteredPixels = nullptr;
     fake::Calls().clear();
     AllocateImageBuffers(filter);
-    EXPECT_EQ(fake::Calls(),
-              (Calls{"getSystemInfo(null)", "VirtualAlloc(null, 6220800, 0x1000, 4)"}));
+    ExpectSequence(Calls{"getSystemInfo(null)", "VirtualAlloc(null, 6220800, 0x1000, 4)"});
     EXPECT_EQ(frameStore.sourcePixels, source);
     EXPECT_NE(frameStore.filteredPixels, nullptr);
     VirtualFree(filtered, 0, MEM_RELEASE);
@@ -145,8 +118,7 @@ TEST_F(CaptureTest, AllocationKeepsExistingBuffersWhateverTheHostNowReports) {
 TEST_F(CaptureTest, FailedAllocationsLeaveTheBuffersAbsent) {
     fake::platform().failAllAllocations = true;
     AllocateImageBuffers(filter);
-    EXPECT_EQ(fake::Calls(),
-              (Calls{"getSystemInfo(null)", allocation921600, allocation921600}));
+    ExpectSequence(Calls{"getSystemInfo(null)", allocation921600, allocation921600});
     EXPECT_EQ(frameStore.sourcePixels, nullptr);
     EXPECT_EQ(frameStore.filteredPixels, nullptr);
     EXPECT_EQ(frameStore.sourceCapacity, 0);
@@ -158,16 +130,16 @@ TEST_F(CaptureTest, HostThatFillsInNothingGetsNoBuffers) {
     silentHost.getSystemInfo = [](void*, HostSystemInfo*) { return 1; };
     filter->services = &silentHost;
     AllocateImageBuffers(filter);
-    EXPECT_EQ(fake::Calls(), Calls{});
+    ExpectSequence({});
     EXPECT_EQ(frameStore.sourcePixels, nullptr);
     EXPECT_EQ(frameStore.filteredPixels, nullptr);
 }
 
 TEST_F(CaptureTest, FreeReleasesEachBufferOnceAndForgetsIt) {
-    Reserve();
+    ReserveBuffers();
     FreeImageBuffers();
-    EXPECT_EQ(fake::Calls(), (Calls{"VirtualFree(sourcePixels, 0, 0x8000)",
-                                         "VirtualFree(filteredPixels, 0, 0x8000)"}));
+    ExpectSequence(
+        Calls{"VirtualFree(sourcePixels, 0, 0x8000)", "VirtualFree(filteredPixels, 0, 0x8000)"});
     EXPECT_EQ(frameStore.sourceCapacity, 0);
     EXPECT_EQ(frameStore.filteredCapacity, 0);
     EXPECT_EQ(frameStore.sourcePixels, nullptr);
@@ -176,7 +148,7 @@ TEST_F(CaptureTest, FreeReleasesEachBufferOnceAndForgetsIt) {
 
     fake::Calls().clear();
     FreeImageBuffers();
-    EXPECT_EQ(fake::Calls(), (Calls{}));
+    ExpectSequence({});
 }
 
 // The largest image the host reports, and the VirtualAlloc calls it must lead
@@ -198,7 +170,7 @@ TEST_P(AllocationSizeTest, ReservesOnlyARepresentablePositiveSize) {
     fake::host().maxHeight = c.maxHeight;
     fake::platform().failAllAllocations = true;  // the calls are what counts here
     AllocateImageBuffers(filter);
-    EXPECT_EQ(fake::Calls(), (Calls{"getSystemInfo(null)"} + c.allocations));
+    ExpectSequence(Calls{"getSystemInfo(null)"} + c.allocations);
     EXPECT_EQ(frameStore.sourcePixels, nullptr);
     EXPECT_EQ(frameStore.filteredPixels, nullptr);
 }
@@ -230,6 +202,11 @@ INSTANTIATE_TEST_SUITE_P(
             643,
             480,
             {"VirtualAlloc(null, 927360, 0x1000, 4)", "VirtualAlloc(null, 927360, 0x1000, 4)"}},
+        // A single pixel's 3 bytes are read as 4.
+        LargestSizeCase{"OnePixel",
+                        1,
+                        1,
+                        {"VirtualAlloc(null, 4, 0x1000, 4)", "VirtualAlloc(null, 4, 0x1000, 4)"}},
         LargestSizeCase{"WidthThreeOneRow",
                         3,
                         1,
@@ -254,14 +231,13 @@ class FirstCaptureTest : public CaptureTest, public ::testing::WithParamInterfac
 TEST_P(FirstCaptureTest, FetchesCopiesDescribesAndPaintsOnce) {
     fake::host().editing = GetParam();
     fake::host().active = GetParam();
-    Reserve();
+    ReserveBuffers();
     EXPECT_EQ(Capture(7, 640, 480, 640, 480, 0x11), 1);
-    EXPECT_EQ(
-        fake::Calls(),
-        (frameQueries +
-         Calls{"getSourcePixels(edit, 7, sourcePixels, 0)", "getDisplayedPixels(edit, 0)"} +
-         Opening(0, 0, "Pandrel - 比較 - 全体") + Calls{stretchMode, Fill({158, 0, 162, 106})} +
-         Drawing("compare fit") + Calls{releaseDc}));
+    ExpectSequence(
+        frameQueries +
+        Calls{"getSourcePixels(edit, 7, sourcePixels, 0)", "getDisplayedPixels(edit, 0)"} +
+        Opening(0, 0, "Pandrel - 比較 - 全体") + Calls{stretchMode, Fill({158, 0, 162, 106})} +
+        Drawing("compare fit") + Calls{releaseDc});
     EXPECT_EQ(Contents(frameStore.filteredPixels, 921600), fake::host().displayedPixels);
     EXPECT_TRUE(SourceHolds(921600, 0x11));
     EXPECT_EQ(BytesOf(frameStore.sourceInfo), PictureHeader(640, 480));
@@ -278,7 +254,7 @@ INSTANTIATE_TEST_SUITE_P(YesAnswers, FirstCaptureTest, ::testing::Values(1, 2, -
                          });
 
 TEST_F(CaptureTest, HeadersAreRewrittenWholeWithOnlyTheBitmapFieldsSet) {
-    Reserve();
+    ReserveBuffers();
     memset(&frameStore.sourceInfo, 0xA5, sizeof frameStore.sourceInfo);
     memset(&frameStore.filteredInfo, 0xA5, sizeof frameStore.filteredInfo);
     Capture(1, 33, 17, 65, 35, 3);
@@ -288,17 +264,15 @@ TEST_F(CaptureTest, HeadersAreRewrittenWholeWithOnlyTheBitmapFieldsSet) {
 }
 
 TEST_F(CaptureTest, SameFrameAgainRefreshesOnlyTheFilteredPicture) {
-    Reserve();
+    ReserveBuffers();
     Capture(7, 640, 480, 640, 480, 0x11);
     // Filter settings changed: the same frame, now filtered to 320 x 240; the
     // host reports another source size, which must not matter.
     EXPECT_EQ(Capture(7, 320, 240, 320, 240, 0x22), 1);
-    const Calls& calls = fake::Calls();
-    ASSERT_GE(calls.size(), 4u);
-    EXPECT_EQ(Calls(calls.begin(), calls.begin() + 4),
-              frameQueries + Calls{"getDisplayedPixels(edit, 0)"});
+    ExpectSequence(frameQueries + Calls{"getDisplayedPixels(edit, 0)", "GetMenu(window)"},
+                   logStart);
     EXPECT_EQ(Paints(), 1);
-    EXPECT_EQ(calls.back(), releaseDc);
+    ExpectSequence({releaseDc}, logEnd);
     EXPECT_TRUE(SourceHolds(921600, 0x11));
     EXPECT_EQ(BytesOf(frameStore.sourceInfo), PictureHeader(640, 480));
     EXPECT_EQ(Contents(frameStore.filteredPixels, 320 * 240 * 3), fake::host().displayedPixels);
@@ -306,7 +280,7 @@ TEST_F(CaptureTest, SameFrameAgainRefreshesOnlyTheFilteredPicture) {
 }
 
 TEST_F(CaptureTest, SameFrameIgnoresASourceSizeThatWouldNotFit) {
-    Reserve();
+    ReserveBuffers();
     Capture(7, 640, 480, 640, 480, 0x11);
     EXPECT_EQ(Capture(7, 640, 480, 4000, 4000, 0x22), 1);
     EXPECT_EQ(Paints(), 1);
@@ -315,35 +289,27 @@ TEST_F(CaptureTest, SameFrameIgnoresASourceSizeThatWouldNotFit) {
 }
 
 TEST_F(CaptureTest, ForgottenSourceFrameIsFetchedAgainForTheSameNumber) {
-    Reserve();
+    ReserveBuffers();
     Capture(7, 640, 480, 640, 480, 0x11);
     frameStore.sourceFrameNumber = -1;
     Capture(7, 640, 480, 320, 240, 0x22);
-    EXPECT_EQ(fake::Calls()[3], "getSourcePixels(edit, 7, sourcePixels, 0)");
+    ExpectSequence(frameQueries + Calls{"getSourcePixels(edit, 7, sourcePixels, 0)"}, logStart);
     EXPECT_EQ(frameStore.sourceFrameNumber, 7);
     EXPECT_EQ(BytesOf(frameStore.sourceInfo), PictureHeader(320, 240));
     EXPECT_TRUE(SourceHolds(320 * 240 * 3, 0x22));
 }
 
 TEST_F(CaptureTest, NewFrameNumberFetchesTheSourceOfThatFrame) {
-    Reserve();
+    ReserveBuffers();
     Capture(7, 640, 480, 640, 480, 0x11);
     Capture(8, 640, 480, 640, 480, 0x22);
-    EXPECT_EQ(fake::Calls()[3], "getSourcePixels(edit, 8, sourcePixels, 0)");
+    ExpectSequence(frameQueries + Calls{"getSourcePixels(edit, 8, sourcePixels, 0)"}, logStart);
     EXPECT_EQ(frameStore.sourceFrameNumber, 8);
     EXPECT_TRUE(SourceHolds(921600, 0x22));
 }
 
-TEST_F(CaptureTest, FilterChainThatShrinksThePictureGivesHeadersOfBothSizes) {
-    Reserve();
-    Capture(0, 320, 240, 640, 480, 0x11);
-    EXPECT_EQ(BytesOf(frameStore.sourceInfo), PictureHeader(640, 480));
-    EXPECT_EQ(BytesOf(frameStore.filteredInfo), PictureHeader(320, 240));
-    EXPECT_EQ(Contents(frameStore.filteredPixels, 320 * 240 * 3), fake::host().displayedPixels);
-}
-
 TEST_F(CaptureTest, HostFrameIsNeverWritten) {
-    Reserve();
+    ReserveBuffers();
     fake::host().currentFrame = 3;
     fake::host().displayedPixels = Picture(921600, 0x33);
     fake::host().sourceBytes = 921600;
@@ -355,74 +321,79 @@ TEST_F(CaptureTest, HostFrameIsNeverWritten) {
     EXPECT_EQ(fake::host().displayedPixels, shown);
 }
 
-TEST_F(CaptureTest, NoVideoAsksOnlyIsEditing) {
-    Reserve();
-    fake::host().editing = 0;
-    EXPECT_EQ(Capture(1, 640, 480, 640, 480, 0x11), 1);
-    EXPECT_EQ(fake::Calls(), (Calls{"isEditing(edit)"}));
-    EXPECT_EQ(frameStore.frameCaptured, 0);
-}
+// Frames that stop before anything is captured: the host's answers and the
+// calls up to the stop as listed, the frame store as it was.
+struct EarlyExitCase {
+    const char* name;
+    int32_t maxWidth, maxHeight;  // the host's largest size
+    uint32_t failingAllocations;  // as fake::Platform's
+    bool reserved;                // the buffers reserved
+    bool capturedFirst;           // frame 1 captured first (frameCaptured then cleared)
+    uint8_t* FrameStore::*freed;  // a buffer released after that, or none
+    int editing, active;          // the host's answers
+    int32_t width;                // of frame 1's filtered picture: 640 x 480 fits, its source too
+    Calls calls;
+};
 
-// One of the two allocations fails (bit 0 the source buffer's, bit 1 the
-// filtered one's): nothing is captured or read, and a paint fills the window.
-class OneBufferMissingTest : public CaptureTest, public ::testing::WithParamInterface<uint32_t> {};
+void PrintTo(const EarlyExitCase& row, std::ostream* out) { *out << row.name; }
 
-TEST_P(OneBufferMissingTest, NothingIsCapturedAndThePaintFills) {
-    fake::platform().failingAllocations = GetParam();
-    Reserve();
-    ASSERT_EQ(fake::LiveBlocks(), 1u);
-    EXPECT_EQ(Capture(1, 640, 480, 640, 480, 0x11), 1);
-    EXPECT_EQ(fake::Calls(), (Calls{"isEditing(edit)"}));
-    EXPECT_EQ(frameStore.sourceFrameNumber, -1);
-    EXPECT_EQ(frameStore.frameCaptured, 0);
-    EXPECT_EQ(BytesOf(frameStore.sourceInfo), Header{});
-    EXPECT_EQ(BytesOf(frameStore.filteredInfo), Header{});
+class EarlyExitTest : public CaptureTest, public ::testing::WithParamInterface<EarlyExitCase> {};
 
-    fake::Calls().clear();
-    PaintView(filter, fake::edit, nullptr);
-    EXPECT_EQ(fake::Calls(),
-              (Opening(0, 0, "Pandrel - 比較 - 全体") + Calls{Fill({0, 0, 320, 106}), releaseDc}));
-}
-
-INSTANTIATE_TEST_SUITE_P(FailingAllocations, OneBufferMissingTest, ::testing::Values(1u, 2u),
-                         [](const ::testing::TestParamInfo<uint32_t>& info) {
-                             return std::string(info.param == 1 ? "Source" : "Filtered");
-                         });
-
-TEST_F(CaptureTest, MissingBuffersStopAfterIsEditing) {
-    EXPECT_EQ(Capture(1, 640, 480, 640, 480, 0x11), 1);
-    EXPECT_EQ(fake::Calls(), (Calls{"isEditing(edit)"}));
-    EXPECT_EQ(frameStore.sourceFrameNumber, -1);
-    EXPECT_EQ(frameStore.frameCaptured, 0);
-}
-
-TEST_F(CaptureTest, InactiveHostStopsAfterIsActive) {
-    Reserve();
-    fake::host().active = 0;
-    EXPECT_EQ(Capture(1, 640, 480, 640, 480, 0x11), 1);
-    EXPECT_EQ(fake::Calls(), (Calls{"isEditing(edit)", "isActive(edit)"}));
-    EXPECT_EQ(frameStore.sourceFrameNumber, -1);
-    EXPECT_EQ(frameStore.frameCaptured, 0);
-}
-
-TEST_F(CaptureTest, LargestSizeZeroMeansNothingIsEverCapturedAndEveryPaintFills) {
-    fake::host().maxWidth = 0;
-    fake::host().maxHeight = 0;
-    AllocateImageBuffers(filter);
-    EXPECT_EQ(fake::Calls(), (Calls{"getSystemInfo(null)"}));
-    for (int frame = 0; frame < 3; ++frame) {
-        EXPECT_EQ(Capture(frame, 640, 480, 640, 480, 0x11), 1);
-        EXPECT_EQ(fake::Calls(), (Calls{"isEditing(edit)"}));
+TEST_P(EarlyExitTest, FrameStopsBeforeItIsCaptured) {
+    const EarlyExitCase& c = GetParam();
+    fake::host().maxWidth = c.maxWidth;
+    fake::host().maxHeight = c.maxHeight;
+    fake::platform().failingAllocations = c.failingAllocations;
+    if (c.reserved) ReserveBuffers();
+    if (c.capturedFirst) {
+        Capture(1, 640, 480, 640, 480, 0x11);
+        frameStore.frameCaptured = 0;
     }
+    if (c.freed != nullptr) {
+        VirtualFree(frameStore.*c.freed, 0, MEM_RELEASE);
+        frameStore.*c.freed = nullptr;
+    }
+    fake::host().editing = c.editing;
+    fake::host().active = c.active;
+    const FrameStore before = frameStore;
+    EXPECT_EQ(Capture(1, c.width, 480, 640, 480, 0x22), 1);
+    ExpectSequence(c.calls);
     EXPECT_EQ(frameStore.frameCaptured, 0);
-    fake::Calls().clear();
-    PaintView(filter, fake::edit, nullptr);
-    EXPECT_EQ(fake::Calls(),
-              (Opening(0, 0, "Pandrel - 比較 - 全体") + Calls{Fill({0, 0, 320, 106}), releaseDc}));
+    EXPECT_EQ(frameStore.sourceFrameNumber, before.sourceFrameNumber);
+    EXPECT_EQ(BytesOf(frameStore.sourceInfo), BytesOf(before.sourceInfo));
+    EXPECT_EQ(BytesOf(frameStore.filteredInfo), BytesOf(before.filteredInfo));
 }
+
+const Calls editingOnly = {"isEditing(edit)"};
+uint8_t* FrameStore::*const noBuffer = nullptr;
+uint8_t* FrameStore::*const sourceBuffer = &FrameStore::sourcePixels;
+uint8_t* FrameStore::*const filteredBuffer = &FrameStore::filteredPixels;
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(
+    Frames, EarlyExitTest,
+    ::testing::Values(
+        EarlyExitCase{"NoVideo", 640, 480, 0, true, false, noBuffer, 0, 1, 640, editingOnly},
+        EarlyExitCase{"NoBuffers", 640, 480, 0, false, false, noBuffer, 1, 1, 640, editingOnly},
+        EarlyExitCase{"LargestSizeZero", 0, 0, 0, true, false, noBuffer, 1, 1, 640, editingOnly},
+        EarlyExitCase{"SourceAllocationFailed", 640, 480, 1, true, false, noBuffer, 1, 1, 640,
+                      editingOnly},
+        EarlyExitCase{"FilteredAllocationFailed", 640, 480, 2, true, false, noBuffer, 1, 1, 640,
+                      editingOnly},
+        // The frame's source picture is held already.
+        EarlyExitCase{"SourceBufferReleasedAfterACapture", 640, 480, 0, true, true, sourceBuffer, 1,
+                      1, 640, editingOnly},
+        EarlyExitCase{"FilteredBufferReleasedAfterACapture", 640, 480, 0, true, true,
+                      filteredBuffer, 1, 1, 640, editingOnly},
+        EarlyExitCase{"InactiveHost", 640, 480, 0, true, false, noBuffer, 1, 0, 640,
+                      {"isEditing(edit)", "isActive(edit)"}},
+        EarlyExitCase{"FirstFrameTooWide", 640, 480, 0, true, false, noBuffer, 1, 1, 641,
+                      frameQueries}),
+    RowName<EarlyExitCase>);
+// clang-format on
 
 TEST_F(CaptureTest, FrameCapturedIsSetByTheFirstCompleteCaptureAndStays) {
-    Reserve();
+    ReserveBuffers();
     fake::host().active = 0;
     Capture(1, 640, 480, 640, 480, 0x11);
     EXPECT_EQ(frameStore.frameCaptured, 0);
@@ -449,7 +420,7 @@ class OversizeTest : public CaptureTest, public ::testing::WithParamInterface<Ov
 
 TEST_P(OversizeTest, FrameIsNotCaptured) {
     const OversizeCase& c = GetParam();
-    Reserve();
+    ReserveBuffers();
     Capture(1, 320, 240, 640, 480, 0x11);
     const std::vector<uint8_t> filtered = Contents(frameStore.filteredPixels, 921600);
     const Header sourceHeader = BytesOf(frameStore.sourceInfo);
@@ -463,7 +434,7 @@ TEST_P(OversizeTest, FrameIsNotCaptured) {
     FrameProcInfo info = fake::Frame(c.width, c.height, c.sourceWidth, c.sourceHeight);
     EXPECT_EQ(ProcessFrame(filter, &info), 1);
 
-    EXPECT_EQ(fake::Calls(), frameQueries);
+    ExpectSequence(frameQueries);
     EXPECT_TRUE(SourceHolds(921600, 0x11));
     EXPECT_EQ(Contents(frameStore.filteredPixels, 921600), filtered);
     EXPECT_EQ(BytesOf(frameStore.sourceInfo), sourceHeader);
@@ -480,6 +451,10 @@ INSTANTIATE_TEST_SUITE_P(
                       // 921600 bytes as delivered, but 4-byte rows for the blit.
                       OversizeCase{"FilteredPaddedRowsOver", 1, 307200, 640, 480},
                       OversizeCase{"FilteredBytesOverflow", 40000, 40000, 640, 480},
+                      // Rows whose byte count overflows int32, as delivered (3 x 715827883) or
+                      // padded (3 x 715827882 + 3).
+                      OversizeCase{"FilteredRowOverflow", 715827883, 1, 640, 480},
+                      OversizeCase{"FilteredPaddedRowOverflow", 715827882, 1, 640, 480},
                       OversizeCase{"FilteredZeroWidth", 0, 240, 640, 480},
                       OversizeCase{"FilteredZeroHeight", 320, 0, 640, 480},
                       OversizeCase{"FilteredNegative", -320, 240, 640, 480},
@@ -517,7 +492,7 @@ TEST_P(UnequalBuffersTest, EachPictureMustFitItsOwnBuffer) {
     AllocateImageBuffers(filter);
     fake::host().maxWidth = c.laterWidth;
     fake::host().maxHeight = c.laterHeight;
-    Reserve();
+    ReserveBuffers();
     ASSERT_EQ(fake::LiveBlocks(), 2u);
     const int32_t later = BlitBytes(c.laterWidth, c.laterHeight);
     ASSERT_EQ(frameStore.sourceCapacity, c.failingFirst == 1 ? later : 921600);
@@ -532,7 +507,7 @@ TEST_P(UnequalBuffersTest, EachPictureMustFitItsOwnBuffer) {
         EXPECT_EQ(Contents(frameStore.filteredPixels, fake::host().displayedPixels.size()),
                   fake::host().displayedPixels);
     } else {
-        EXPECT_EQ(fake::Calls(), frameQueries);
+        ExpectSequence(frameQueries);
         EXPECT_EQ(frameStore.sourceFrameNumber, -1);
     }
 }
@@ -557,21 +532,6 @@ INSTANTIATE_TEST_SUITE_P(
         return std::string(info.param.name);
     });
 
-// The blit takes each 24-bit row as padded to 4 bytes: a picture of odd width
-// at the largest size must still lie wholly inside its buffer as the blit
-// reads it.
-TEST_F(CaptureTest, OddWidthFrameAtTheLargestSizeFitsWithItsRowsPadded) {
-    fake::host().maxWidth = 641;
-    fake::host().maxHeight = 480;
-    Reserve();
-    EXPECT_EQ(frameStore.filteredCapacity, 1924 * 480);
-    EXPECT_EQ(Capture(1, 641, 480, 641, 480, 0x11), 1);
-    EXPECT_EQ(frameStore.frameCaptured, 1);
-    EXPECT_EQ(Contents(frameStore.filteredPixels, 641 * 480 * 3), fake::host().displayedPixels);
-    EXPECT_EQ(BlitBytes(641, 480), 1924 * 480);
-    EXPECT_EQ(PictureBytes(641, 480), 641 * 480 * 3);
-}
-
 // Largest sizes and picture widths of each residue modulo 4. The buffers hold
 // the largest picture as the blit reads it; the capture copies exactly the
 // picture's width x height x 3 bytes, although the host's memory goes on past
@@ -594,7 +554,7 @@ TEST_P(PictureWidthTest, CopiesExactlyThePictureAndBlitsInsideTheBuffers) {
     fake::host().maxHeight = c.maxHeight;
     // Wide enough that even a picture of 2 rows or columns fits to at least 1.
     fake::platform().clientRect = {0, 0, 1928, 1000};
-    Reserve();
+    ReserveBuffers();
     const size_t capacity = fake::BlockSize(frameStore.filteredPixels);
     // Checked before any capture, which would write past a smaller buffer.
     ASSERT_GE(capacity, PaddedBytes(c.maxWidth, c.maxHeight))
@@ -645,16 +605,8 @@ INSTANTIATE_TEST_SUITE_P(
                       PictureWidthCase{"SmallPicturesInLargeBuffers", 1280, 720, 3, 5, 643, 2}),
     RowName<PictureWidthCase>);
 
-TEST_F(CaptureTest, OversizedFirstFrameLeavesFrameCapturedClear) {
-    Reserve();
-    EXPECT_EQ(Capture(1, 641, 480, 640, 480, 0x11), 1);
-    EXPECT_EQ(fake::Calls(), frameQueries);
-    EXPECT_EQ(frameStore.frameCaptured, 0);
-    EXPECT_EQ(BytesOf(frameStore.filteredInfo), Header{});
-}
-
 TEST_F(CaptureTest, NullDisplayedPictureIsNotCopiedNorPainted) {
-    Reserve();
+    ReserveBuffers();
     Capture(1, 320, 240, 640, 480, 0x11);
     frameStore.frameCaptured = 0;
     const std::vector<uint8_t> filtered = Contents(frameStore.filteredPixels, 921600);
@@ -667,15 +619,15 @@ TEST_F(CaptureTest, NullDisplayedPictureIsNotCopiedNorPainted) {
     FrameProcInfo info = fake::Frame(640, 480, 640, 480);
     EXPECT_EQ(ProcessFrame(filter, &info), 1);
 
-    EXPECT_EQ(fake::Calls(), (frameQueries + Calls{"getSourcePixels(edit, 2, sourcePixels, 0)",
-                                                        "getDisplayedPixels(edit, 0)"}));
+    ExpectSequence(frameQueries + Calls{"getSourcePixels(edit, 2, sourcePixels, 0)",
+                                        "getDisplayedPixels(edit, 0)"});
     EXPECT_EQ(Contents(frameStore.filteredPixels, 921600), filtered);
     EXPECT_EQ(BytesOf(frameStore.filteredInfo), PictureHeader(320, 240));
     EXPECT_EQ(frameStore.frameCaptured, 0);
 }
 
 TEST_F(CaptureTest, BufferReservedSmallerThanItsStaleHeaderForgetsThatHeader) {
-    Reserve();
+    ReserveBuffers();
     Capture(1, 320, 240, 640, 480, 0x11);
     FreeImageBuffers();
 
@@ -683,13 +635,13 @@ TEST_F(CaptureTest, BufferReservedSmallerThanItsStaleHeaderForgetsThatHeader) {
     // the 320 x 240 filtered header still fits.
     fake::host().maxWidth = 320;
     fake::host().maxHeight = 240;
-    Reserve();
+    ReserveBuffers();
     EXPECT_EQ(BytesOf(frameStore.sourceInfo), Header{});
     EXPECT_EQ(BytesOf(frameStore.filteredInfo), PictureHeader(320, 240));
 
     // A paint before the next capture reads only what the buffers hold.
     PaintView(filter, fake::edit, nullptr);
-    EXPECT_EQ(fake::Calls().back(), releaseDc);
+    ExpectSequence({releaseDc}, logEnd);
 
     FreeImageBuffers();
     fake::platform().failAllAllocations = true;
@@ -717,14 +669,14 @@ TEST_P(ReserveAgainTest, KeepsOnlyAHeaderThatFitsItsNewBuffer) {
     const ReserveAgainCase& c = GetParam();
     fake::host().maxWidth = c.firstWidth;
     fake::host().maxHeight = c.firstHeight;
-    Reserve();
+    ReserveBuffers();
     Capture(1, c.firstWidth, c.firstHeight, c.firstWidth, c.firstHeight, 0x11);
     ASSERT_EQ(frameStore.frameCaptured, 1);
     FreeImageBuffers();
 
     fake::host().maxWidth = c.maxWidth;
     fake::host().maxHeight = c.maxHeight;
-    Reserve();
+    ReserveBuffers();
     const Header expected = c.kept ? PictureHeader(c.firstWidth, c.firstHeight) : Header{};
     EXPECT_EQ(BytesOf(frameStore.sourceInfo), expected);
     EXPECT_EQ(BytesOf(frameStore.filteredInfo), expected);
@@ -744,78 +696,11 @@ INSTANTIATE_TEST_SUITE_P(
                       // 643 x 2: 3858 bytes delivered, 3864 blitted; 1286 x 1: 3860.
                       ReserveAgainCase{"ThreeModuloFourOutgrowsTheNewBuffer", 643, 2, 1286, 1,
                                        false},
+                      // 4 x 76920 holds the 641 x 480 picture's 923,040 bytes but not the 923,520
+                      // that the blit reads with its rows padded.
+                      ReserveAgainCase{"PictureFitsButNotItsPaddedRows", 641, 480, 4, 76920,
+                                       false},
                       ReserveAgainCase{"Larger", 641, 480, 1920, 1080, true}),
     RowName<ReserveAgainCase>);
-
-TEST_F(CaptureTest, BufferReservedLargerKeepsItsHeader) {
-    Reserve();
-    Capture(1, 640, 480, 640, 480, 0x11);
-    FreeImageBuffers();
-    fake::host().maxWidth = 1920;
-    fake::host().maxHeight = 1080;
-    Reserve();
-    EXPECT_EQ(BytesOf(frameStore.sourceInfo), PictureHeader(640, 480));
-    EXPECT_EQ(BytesOf(frameStore.filteredInfo), PictureHeader(640, 480));
-}
-
-// Padded rows round up by 1 to 3 bytes: a width of 3 mod 4 gives rows of
-// 1929 bytes, read as 1932; a single pixel's 3 bytes are read as 4.
-INSTANTIATE_TEST_SUITE_P(
-    RowPadding, AllocationSizeTest,
-    ::testing::Values(LargestSizeCase{"WidthThreeModFour",
-                                      643,
-                                      480,
-                                      {"VirtualAlloc(null, 927360, 0x1000, 4)",
-                                       "VirtualAlloc(null, 927360, 0x1000, 4)"}},
-                      LargestSizeCase{"OnePixel",
-                                      1,
-                                      1,
-                                      {"VirtualAlloc(null, 4, 0x1000, 4)",
-                                       "VirtualAlloc(null, 4, 0x1000, 4)"}}),
-    RowName<LargestSizeCase>);
-
-// Rows whose byte count overflows int32, as delivered (3 x 715827883) or
-// padded (3 x 715827882 + 3).
-INSTANTIATE_TEST_SUITE_P(
-    RowOverflow, OversizeTest,
-    ::testing::Values(OversizeCase{"FilteredRowOverflow", 715827883, 1, 640, 480},
-                      OversizeCase{"FilteredPaddedRowOverflow", 715827882, 1, 640, 480}),
-    RowName<OversizeCase>);
-
-// 4 x 76920 buffers hold the 641 x 480 picture's 923,040 bytes but not the
-// 923,520 that the blit reads with its rows padded: the headers go.
-TEST_F(CaptureTest, BufferHoldingThePictureButNotItsPaddedRowsForgetsItsHeader) {
-    fake::host().maxWidth = 641;
-    fake::host().maxHeight = 480;
-    Reserve();
-    Capture(1, 641, 480, 641, 480, 0x11);
-    FreeImageBuffers();
-    fake::host().maxWidth = 4;
-    fake::host().maxHeight = 76920;
-    Reserve();
-    EXPECT_EQ(frameStore.sourceCapacity, PictureBytes(641, 480));
-    EXPECT_EQ(BytesOf(frameStore.sourceInfo), Header{});
-    EXPECT_EQ(BytesOf(frameStore.filteredInfo), Header{});
-}
-
-// Either buffer missing stops a frame as both missing do, even when the
-// source picture of the frame is already held.
-TEST_F(CaptureTest, EitherBufferMissingStopsAfterIsEditing) {
-    for (const bool sourceMissing : {true, false}) {
-        SCOPED_TRACE(sourceMissing ? "source buffer missing" : "filtered buffer missing");
-        Reserve();
-        Capture(1, 640, 480, 640, 480, 0x11);
-        frameStore.frameCaptured = 0;
-        uint8_t*& pixels = sourceMissing ? frameStore.sourcePixels : frameStore.filteredPixels;
-        int32_t& capacity = sourceMissing ? frameStore.sourceCapacity : frameStore.filteredCapacity;
-        VirtualFree(pixels, 0, MEM_RELEASE);
-        pixels = nullptr;
-        capacity = 0;
-        EXPECT_EQ(Capture(1, 640, 480, 640, 480, 0x22), 1);
-        EXPECT_EQ(fake::Calls(), (Calls{"isEditing(edit)"}));
-        EXPECT_EQ(frameStore.frameCaptured, 0);
-        FreeImageBuffers();
-    }
-}
 
 }  // namespace

@@ -2,9 +2,12 @@
 alone, and the comparison of a captured client area against it.
 
 Pictures are kept top-down as rows of RGB bytes. The layout is worked out
-here again from the documented geometry, independently of the module's code.
+here again from the documented geometry, independently of the module's code,
+and checked against the unit tests' worked views (tests/e2e/model_test.py).
 """
 
+import ctypes
+import math
 import random
 import struct
 
@@ -150,9 +153,38 @@ def shown_pictures(steps, pictures, packed):
 
 
 # --- Geometry ---------------------------------------------------------------
+# The arithmetic of IEEE doubles and floats as the module does it: a zero
+# divisor gives an infinity or NaN, and a conversion to int32 saturates.
+# tests/e2e/model_test.py checks every function here against the worked
+# views of tests/support/worked_layouts.h, the table the unit tests use.
+
+INT32_MIN, INT32_MAX = -2**31, 2**31 - 1
+
 
 def f32(value):
-    return struct.unpack("<f", struct.pack("<f", value))[0]
+    """The float nearest to `value` (an infinity beyond float's range)."""
+    return ctypes.c_float(value).value
+
+
+def quotient(a, b):
+    """a / b in double arithmetic."""
+    if b != 0:
+        return a / b
+    if a == 0 or a != a:
+        return math.nan
+    return math.copysign(math.inf, a) * math.copysign(1.0, b)
+
+
+def trunc(value):
+    """The double truncated toward zero into an int32: NaN gives 0, values
+    beyond the range saturate."""
+    if value != value:
+        return 0
+    if value <= INT32_MIN:
+        return INT32_MIN
+    if value >= INT32_MAX:
+        return INT32_MAX
+    return int(value)
 
 
 def div(a, b):
@@ -162,9 +194,12 @@ def div(a, b):
 
 
 def clamp_center(cx, cy, filtered_width, filtered_height):
+    """The pan centre kept within the filtered picture; NaN becomes 0."""
     def clamp(v, bound):
-        v = max(v, 0.0)
-        return f32(min(v, f32(bound)))
+        v, limit = f32(v), f32(bound)
+        if not v >= 0.0:
+            return 0.0
+        return limit if v > limit else v
     return clamp(cx, filtered_width), clamp(cy, filtered_height)
 
 
@@ -178,46 +213,62 @@ def panes(client_width, client_height, screen):
     return [("source" if screen == 1 else "filtered", whole, "center")]
 
 
+def limit_center(center, half_view, view, scale, filtered_size):
+    """A centre coordinate moved so that the view stays inside the picture,
+    the lower limit (from the truncated half view) tested first."""
+    low = quotient(half_view, scale)
+    if low > center:
+        return f32(low)
+    high = filtered_size - quotient(view * 0.5, scale)
+    return f32(high) if center > high else center
+
+
+def first_shown(center, scale, half_view, view, size):
+    """First picture column (or row from the top) of a view centred there."""
+    first = trunc(center * scale + 0.5) - half_view
+    if first < 0:
+        return 0
+    return size - view if first > size - view else first
+
+
+def centered_start(low, high, size):
+    start = low + div(high - size - low, 2)
+    return (start - INT32_MIN) % 2**32 + INT32_MIN  # as the module's int32
+
+
 def layout(pane, align, pw, ph, fw, fh, multi, cx, cy):
-    """Destination (x, y, w, h) and source (x, y from the bottom, w, h) of a pane."""
+    """Destination (x, y, w, h) and source (x, y from the bottom, w, h) of a
+    pane, and whether the destination leaves part of the pane uncovered."""
     left, top, right, bottom = pane
     pane_w, pane_h = right - left, bottom - top
     dw, dh, xs, ys, sw, sh = pane_w, pane_h, 0, 0, pw, ph
-    if multi == 0:
-        aspect = pw / ph
-        if f32(pane_w / pane_h) > aspect:
-            dw = int(pane_h * aspect)
+    if multi <= 0:
+        aspect = quotient(pw, ph)
+        if quotient(pane_w, f32(pane_h)) > aspect:
+            dw = trunc(pane_h * aspect)
         else:
-            dh = int(pane_w / aspect)
+            dh = trunc(quotient(pane_w, aspect))
     else:
         view_w, view_h = div(pane_w, multi), div(pane_h, multi)
-        scale_x, scale_y = pw / f32(fw), f32(ph / f32(fh))
+        scale_x, scale_y = quotient(pw, f32(fw)), f32(quotient(ph, f32(fh)))
         half_w, half_h = div(view_w, 2), div(view_h, 2)
-        cx, cy = f32(cx), f32(cy)
-        if half_w / scale_x > cx:
-            cx = f32(half_w / scale_x)
-        elif cx > fw - view_w * 0.5 / scale_x:
-            cx = f32(fw - view_w * 0.5 / scale_x)
-        if half_h / scale_y > cy:
-            cy = f32(half_h / scale_y)
-        elif cy > fh - view_h * 0.5 / scale_y:
-            cy = f32(fh - view_h * 0.5 / scale_y)
+        cx = limit_center(f32(cx), half_w, view_w, scale_x, fw)
+        cy = limit_center(f32(cy), half_h, view_h, scale_y, fh)
         if multi * pw < pane_w:
             dw = multi * pw
         else:
             sw = view_w
-            xs = min(max(int(cx * scale_x + 0.5) - half_w, 0), pw - view_w)
+            xs = first_shown(cx, scale_x, half_w, view_w, pw)
         if multi * ph < pane_h:
             dh = multi * ph
         else:
             sh = view_h
-            top_row = min(max(int(cy * scale_y + 0.5) - half_h, 0), ph - view_h)
-            ys = ph - view_h - top_row
+            ys = ph - view_h - first_shown(cy, scale_y, half_h, view_h, ph)
     xd = left
     if dw < pane_w:
-        xd = {"right": right - dw, "left": left, "center": left + div(right - dw - left, 2)}[align]
-    yd = top + div(bottom - dh - top, 2) if dh < pane_h else top
-    return (xd, yd, dw, dh), (xs, ys, sw, sh)
+        xd = {"right": right - dw, "left": left, "center": centered_start(left, right, dw)}[align]
+    yd = centered_start(top, bottom, dh) if dh < pane_h else top
+    return (xd, yd, dw, dh), (xs, ys, sw, sh), dw != pane_w or dh != pane_h
 
 
 def view_blits(client_width, client_height, view, pictures):
@@ -232,7 +283,7 @@ def view_blits(client_width, client_height, view, pictures):
         picture = pictures[name]
         if picture is None:
             continue
-        dest, src = layout(pane, align, picture.width, picture.height, filtered.width,
+        dest, src, _ = layout(pane, align, picture.width, picture.height, filtered.width,
                            filtered.height, view["multi"], cx, cy)
         blits.append((dest, src, picture))
     return blits

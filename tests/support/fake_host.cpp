@@ -1,7 +1,9 @@
 #include "tests/support/fake_host.h"
 
 #include <iconv.h>
+#include <string.h>
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "capture/frame_store.h"
@@ -29,6 +31,36 @@ void ModuleTest::TearDown() {
     filter->services = nullptr;
     filter->window = nullptr;
     filter->instance = nullptr;
+}
+
+void ModuleTest::ReserveBuffers() {
+    AllocateImageBuffers(filter);
+    fake::NameBuffers();
+    fake::Calls().clear();
+}
+
+namespace {
+
+void DescribePicture(BITMAPINFO& info, int32_t width, int32_t height) {
+    memset(&info, 0, sizeof info);
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+}
+
+}  // namespace
+
+void ModuleTest::HoldPictures(int32_t sourceWidth, int32_t sourceHeight, int32_t filteredWidth,
+                              int32_t filteredHeight) {
+    fake::host().maxWidth = std::max({fake::host().maxWidth, sourceWidth, filteredWidth});
+    fake::host().maxHeight = std::max({fake::host().maxHeight, sourceHeight, filteredHeight});
+    ReserveBuffers();
+    DescribePicture(frameStore.sourceInfo, sourceWidth, sourceHeight);
+    DescribePicture(frameStore.filteredInfo, filteredWidth, filteredHeight);
+    frameStore.sourceFrameNumber = fake::host().currentFrame;
+    frameStore.frameCaptured = 1;
 }
 
 std::string Cp932(const std::string& utf8) {

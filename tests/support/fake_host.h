@@ -7,6 +7,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <stdint.h>
 
 #include <string>
 
@@ -14,12 +15,21 @@
 #include "tests/support/fake_system.h"
 
 // The log prints the handles as "window", "dc", "menu", "instance" and
-// "edit", the filter table as "filter" and the picture headers as
-// "sourceInfo" and "filteredInfo".
+// "edit", the filter table as "filter", the picture headers as "sourceInfo"
+// and "filteredInfo", and buffers reserved by the fixture as "sourcePixels"
+// and "filteredPixels".
 class ModuleTest : public ::testing::Test {
 protected:
     void SetUp() override;
     void TearDown() override;
+
+    // Both buffers reserved at the host's largest size; the log starts empty afterwards.
+    void ReserveBuffers();
+    // Both buffers holding pictures as a capture of the host's current frame leaves them, without
+    // its paint: the source picture sourceWidth x sourceHeight, the filtered one filteredWidth x
+    // filteredHeight (their bytes zero). The host's largest size grows to hold both first.
+    void HoldPictures(int32_t sourceWidth, int32_t sourceHeight, int32_t filteredWidth,
+                      int32_t filteredHeight);
 
     FilterTable* filter = nullptr;
 };

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/call_log.h"
 #include "tests/support/fake_host.h"
 #include "tests/support/worked_layouts.h"
 #include "ui/menu_ids.h"
@@ -13,7 +14,7 @@
 
 namespace paint_calls {
 
-using Calls = std::vector<std::string>;
+using call_log::Calls;
 
 inline std::string Rect(const RECT& rect) {
     return "{" + std::to_string(rect.left) + "," + std::to_string(rect.top) + "," +
