@@ -131,7 +131,7 @@ if ((quick)); then
     presets=(native win32)
     ((runs_32bit)) || presets+=(win64)
     step "build: ${presets[*]}" bash scripts/build.sh "${presets[@]}"
-    stage "native suite, with the fuzz corpus replay" ctest --preset native
+    stage "native suite, with the fuzz corpus replay" bash tests/run_suite.sh native
     stage "PE check of Pandrel.auf" /usr/bin/python3 tools/pe_check.py build/win32/Pandrel.auf
     stage "one end-to-end run, views, $wine_build build under $wine" \
         env E2E_ONLY=views E2E_BUILD=build/$wine_build bash tests/e2e/run_e2e.sh
@@ -139,11 +139,11 @@ if ((quick)); then
 fi
 step "build: every preset" bash scripts/build.sh
 
-stage "native suite" ctest --preset native
-stage_32bit_linux "native suite, 32-bit x87 build" ctest --preset native32
+stage "native suite" bash tests/run_suite.sh native
+stage_32bit_linux "native suite, 32-bit x87 build" bash tests/run_suite.sh native32
 stage "native32 compiles the module as Pandrel.auf is compiled" \
     /usr/bin/python3 tools/codegen_check.py build/native32 build/win32
-stage "sanitizer suite" ctest --preset sanitize
+stage "sanitizer suite" bash tests/run_suite.sh sanitize
 stage "PE check of Pandrel.auf" /usr/bin/python3 tools/pe_check.py build/win32/Pandrel.auf
 stage "PE check self-test" /usr/bin/python3 tools/pe_check_test.py build/win32/Pandrel.auf
 stage "reproducible Pandrel.auf" rebuild_and_compare_win32

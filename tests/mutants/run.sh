@@ -3,9 +3,9 @@
 # for its own reason. In a scratch copy of the working tree it applies one
 # fault at a time (tests/mutants/mutants.py), rebuilds, and runs the stages
 # named for it: the 64-bit suite (native), the 32-bit suite (native32), the
-# sanitizer suite, each one process per test program; the end-to-end suite's
-# hostile pass on the shipped module (tests/e2e/calling_states.sh); for a
-# patched-in instruction, the PE check. A stage counts as catching a mutant
+# sanitizer suite, each one process per test program (tests/run_suite.sh);
+# the end-to-end suite's hostile pass on the shipped module
+# (tests/e2e/calling_states.sh); for a patched-in instruction, the PE check. A stage counts as catching a mutant
 # only when it fails and prints what the mutant names (a failed test, a FAIL
 # line, a fault message); a crash counts only for a memory mutant, a timeout
 # never; a mutant that does not build is reported as such. Prints a table; exits nonzero unless every stage caught every
@@ -59,7 +59,7 @@ main() {
                 env "${hostile_environment[@]}" E2E_BUILD=build/win32 \
                     timeout 900 bash tests/e2e/run_e2e.sh >"$log" 2>&1
                 ;;
-            *) timeout "$suite_timeout" ctest --preset "$stage" --output-on-failure >"$log" 2>&1 ;;
+            *) timeout "$suite_timeout" bash tests/run_suite.sh "$stage" >"$log" 2>&1 ;;
         esac
     }
 
