@@ -48,12 +48,13 @@ CALLER_STATE_PREVIEW = failed(r"CallerStates/PreviewUnderThreadStateTest\.")
 STATE_GIVEN_BACK = e2e_failed(r".*: floating-point state given back")
 PICTURE_OF = lambda run: e2e_failed(run + r": .*: picture")  # noqa: E731
 STATE_CHANGED_AT = lambda call: fault(f"floating-point state changed ({call})")  # noqa: E731
-PADDED_HEADER_FORGOTTEN = failed(
-    r"CaptureTest\.BufferHoldingThePictureButNotItsPaddedRowsForgetsItsHeader")
+PADDED_HEADER_FORGOTTEN = failed(r"LargestSizes/ReserveAgainTest\.KeepsOnlyAHeaderThatFitsItsNewBuffer"
+                                 r"/PictureFitsButNotItsPaddedRows")
 PADDED_ROW_ROUNDING = failed(
-    r"RowPadding/AllocationSizeTest\.ReservesOnlyARepresentablePositiveSize/WidthThreeModFour")
+    r"LargestSizes/AllocationSizeTest\.ReservesOnlyARepresentablePositiveSize/WidthThreeModuloFour")
 PADDED_COPY = failed(r"Widths/PictureWidthTest\.CopiesExactlyThePictureAndBlitsInsideTheBuffers")
-EITHER_BUFFER_MISSING = failed(r"CaptureTest\.EitherBufferMissingStopsAfterIsEditing")
+EITHER_BUFFER_MISSING = failed(
+    r"Frames/EarlyExitTest\.FrameStopsBeforeItIsCaptured/(Source|Filtered)AllocationFailed")
 PREVIEW_POINT = failed(r"WindowMessagesTest\.PreviewPointBecomesTheClampedCentre")
 UNEQUAL_DRAG = failed(r"CallerStates/DragUnderThreadStateTest\..*UnequalFactors")
 ANY_NONZERO_YES = failed(r"YesAnswers/FirstCaptureTest\.")
